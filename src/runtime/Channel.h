@@ -106,6 +106,12 @@ public:
         }
         std::optional<T> await_resume() {
             waiter_.reset();
+            if (value_ && ctx_->cancelled()) {
+                // The task was cancelled before it could use the value: give it back.
+                std::lock_guard lock(state_->mutex);
+                state_->items.push_front(std::move(*value_));
+                value_.reset();
+            }
             if (value_) {
                 std::optional<T> value = std::move(value_);
                 value_.reset();

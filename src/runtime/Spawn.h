@@ -144,7 +144,7 @@ public:
     }
     [[nodiscard]] bool valid() const { return static_cast<bool>(root_); }
     [[nodiscard]] bool done() const { return root_ && root_->outcome != Outcome::running; }
-    [[nodiscard]] Outcome outcome() const { return root_ ? root_->outcome : Outcome::cancelled; }
+    [[nodiscard]] Outcome outcome() const { return root_ ? root_->outcome.load() : Outcome::cancelled; }
 
     /// The task's result once it ended; rethrows its error, or `Cancelled`.
     ValueOf<T> take() {
