@@ -7,9 +7,8 @@ namespace veska::rt {
 
 /// `co_await sleepFor(s)`: resumes after `s` seconds of the executor's clock; a cancelled task
 /// wakes at once with `Cancelled` and its timer is withdrawn.
-struct sleepFor {
+struct SleepFor {
     double seconds;
-    explicit sleepFor(double s) : seconds(s) {}
 
     class Awaiter : public detail::AwaiterBase {
     public:
@@ -31,7 +30,7 @@ struct sleepFor {
 };
 
 /// `co_await yieldNow()`: lets every callback already queued on the executor run first.
-struct yieldNow {
+struct YieldNow {
     class Awaiter : public detail::AwaiterBase {
     public:
         using AwaiterBase::AwaiterBase;
@@ -46,9 +45,8 @@ struct yieldNow {
 };
 
 /// `co_await resumeOn(e)`: the task continues on executor `e` (and stays there).
-struct resumeOn {
+struct ResumeOn {
     Executor* target;
-    explicit resumeOn(Executor& executor) : target(&executor) {}
 
     class Awaiter : public detail::AwaiterBase {
     public:
@@ -69,7 +67,7 @@ struct resumeOn {
 };
 
 /// `co_await cancellationPoint()`: throws `Cancelled` if the task was cancelled; never suspends.
-struct cancellationPoint {
+struct CancellationPoint {
     struct Awaiter {
         detail::TaskContext* ctx;
         bool await_ready() const { return true; }
@@ -82,7 +80,7 @@ struct cancellationPoint {
 };
 
 /// `co_await currentExecutor()`: the executor the task runs on (never suspends).
-struct currentExecutor {
+struct CurrentExecutor {
     struct Awaiter {
         detail::TaskContext* ctx;
         bool await_ready() const { return true; }
@@ -91,5 +89,11 @@ struct currentExecutor {
     };
     Awaiter bind(detail::TaskContext* ctx) && { return Awaiter{ctx}; }
 };
+
+inline SleepFor sleepFor(double seconds) { return SleepFor{seconds}; }
+inline YieldNow yieldNow() { return {}; }
+inline ResumeOn resumeOn(Executor& executor) { return ResumeOn{&executor}; }
+inline CancellationPoint cancellationPoint() { return {}; }
+inline CurrentExecutor currentExecutor() { return {}; }
 
 }  // namespace veska::rt
