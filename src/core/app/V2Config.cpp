@@ -1,0 +1,60 @@
+// Local core address and token.
+#include "core/app/V2Config.h"
+
+#include "core/ai/ConfigFiles.h"
+#include "core/app/UserDefaults.h"
+
+namespace veska::V2Config {
+
+namespace {
+
+std::string_view trimmed(std::string_view text, std::string_view characters) {
+    auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    auto last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::string baseURL(const ports::Environment& env, const ports::Preferences& prefs) {
+    if (auto fromEnv = env.variable(kBaseURLVariable)) return *fromEnv;
+    if (auto stored = prefs.string(UserDefaults::kLocalCoreURL)) return *stored;
+    return kDefaultBaseURL;
+}
+
+std::string clientBaseURL(const ports::Environment& env, const ports::Preferences& prefs) {
+    return trimSlashes(baseURL(env, prefs));
+}
+
+std::string trimSlashes(std::string_view url) {
+    return std::string(trimmed(url, "/"));
+}
+
+std::string token(const ports::Environment& env) {
+    auto fromEnv = env.variable(kTokenVariable);
+    if (fromEnv && !fromEnv->empty()) return *fromEnv;
+    auto text = ConfigFiles::readText(envFilePath(env));
+    if (!text) return {};
+    return tokenFromEnvText(*text);
+}
+
+std::string envFilePath(const ports::Environment& env) {
+    return ConfigFiles::configDirectory(env) + "/v2.env";
+}
+
+std::string tokenFromEnvText(std::string_view text) {
+    constexpr std::string_view kPrefix = kTokenLinePrefix;
+    while (!text.empty()) {
+        auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        line = trimmed(line, " \t");
+        if (line.substr(0, kPrefix.size()) == kPrefix) {
+            return std::string(trimmed(line.substr(kPrefix.size()), "\"'"));
+        }
+    }
+    return {};
+}
+
+}  // namespace veska::V2Config
