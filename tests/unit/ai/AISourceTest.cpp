@@ -1,8 +1,7 @@
-// Stored names of the AI sources and the task order.
+// Stored names of the AI sources.
 #include <gtest/gtest.h>
 
 #include "core/ai/AISource.h"
-#include "core/ai/AITask.h"
 
 namespace veska {
 namespace {
@@ -26,10 +25,6 @@ TEST(AISource, AnyOtherStringYieldsNoSource) {
     for (const char* raw : {"", "Grok", "GEMINI", " grok", "grok ", "gpt", "chatgpt_web", "openai"}) {
         EXPECT_EQ(aiSourceFromRaw(raw), std::nullopt) << '"' << raw << '"';
     }
-}
-
-TEST(AITask, OrderIsTranslateWriteFix) {
-    EXPECT_EQ(kAllAITasks, (std::array{AITask::translate, AITask::write, AITask::fix}));
 }
 
 }  // namespace

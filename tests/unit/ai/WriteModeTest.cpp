@@ -53,14 +53,5 @@ TEST(WriteMode, SetCurrentStoresTheRawNameAndReadsBack) {
     EXPECT_EQ(prefs.values().size(), 1u);
 }
 
-TEST(WriteMode, ThreePressesFromAnyModeComeBackToIt) {
-    sim::SimPreferences prefs;
-    for (WriteMode start : kAllWriteModes) {
-        setCurrent(prefs, start);
-        for (int press = 0; press < 3; ++press) setCurrent(prefs, next(current(prefs)));
-        EXPECT_EQ(current(prefs), start);
-    }
-}
-
 }  // namespace
 }  // namespace veska::Translator
