@@ -23,7 +23,7 @@ struct SimKeyStep {
     Action action = Action::tap;
     ports::KeyCode keyCode = 0;
     /// For `event`: delivered as it is, as if the keyboard made it.
-    ports::KeyEvent event;
+    ports::KeyEvent event{};
 };
 
 /// Every key, from the user or posted, takes one road: the taps (HID level first, newest
