@@ -1,6 +1,9 @@
 # The two commands of the README: `make run` runs Veska, `make test` builds and passes every
 # test. Both install what is missing first (scripts/setup).
 JOBS ?= 2
+# ccache hits across clones in other folders (CI builds a fresh clone each time).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: setup run test build bench tidy format clean
 
@@ -9,6 +12,10 @@ setup:
 
 run: setup
 	@cmake --preset release >/dev/null
+	@if ! cmake --build --preset release --target help | grep -q '^[^ ]*veska:'; then \
+	  echo "make run: the desktop app (target veska) is not part of this build yet;"; \
+	  echo "          the simulated desktop runs through: build/debug/src/main/veska-sim FILE"; \
+	  exit 1; fi
 	@cmake --build --preset release -j $(JOBS) --target veska
 	@exec build/release/src/main/veska
 
