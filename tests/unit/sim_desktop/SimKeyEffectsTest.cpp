@@ -1,5 +1,8 @@
 // What simulated applications do with the keys Veska posts.
+#include <algorithm>
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "SimRigs.h"
 #include "platform/sim/SimKeyNames.h"
@@ -123,6 +126,13 @@ TEST(SimKeyEffects, KeysGoToWhicheverApplicationIsInFrontWhenPosted) {
     ASSERT_EQ(posted.size(), 4u);
     EXPECT_EQ(posted[0].pid, rig.appPid);
     EXPECT_EQ(posted[3].pid, other);
+    const auto record = rig.desktop.trace().toJson();
+    const auto postedInRecord = std::count_if(record.begin(), record.end(), [](const auto& entry) {
+        return entry["kind"] == "keyPosted";
+    });
+    EXPECT_EQ(postedInRecord, 4);
+    EXPECT_EQ(record.back()["kind"], "keyReceived");
+    EXPECT_EQ(record.back()["pid"], other);
 }
 
 TEST(SimKeyEffects, ASlowApplicationPastesWhatThePasteboardHoldsWhenItGetsToTheKey) {
