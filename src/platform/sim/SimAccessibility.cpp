@@ -59,6 +59,11 @@ tl::expected<SimElement*, AXError> SimAccessibility::reach(AXElement element, st
     return e;
 }
 
+AXElement SimAccessibility::application(std::int32_t pid) {
+    if (workspace_.find(pid) == nullptr) return {};
+    return {tree_.applicationElement(pid)};
+}
+
 AXResult<std::int32_t> SimAccessibility::processId(AXElement element) {
     if (element.id == SimElementTree::kSystemWideId) return fail(AXError::illegalArgument);
     const SimElement* e = tree_.find(element.id);

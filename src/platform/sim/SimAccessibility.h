@@ -36,7 +36,8 @@ public:
 
     bool isProcessTrusted(bool prompt) override;
     ports::AXElement systemWide() override { return {SimElementTree::kSystemWideId}; }
-    ports::AXElement application(std::int32_t pid) override { return {tree_.applicationElement(pid)}; }
+    /// An application the workspace never knew gets the null handle, which fails on use.
+    ports::AXElement application(std::int32_t pid) override;
     ports::AXResult<std::int32_t> processId(ports::AXElement element) override;
     ports::AXError setMessagingTimeout(ports::AXElement element, double seconds) override;
     ports::AXResult<ports::AXValue> attribute(ports::AXElement element, ports::AXAttribute attribute) override;

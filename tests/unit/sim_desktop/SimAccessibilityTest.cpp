@@ -129,6 +129,9 @@ TEST(SimAccessibility, ElementsWithoutTextAndRemovedElementsSayWhy) {
     EXPECT_EQ(ax.attribute({rig.field}, AXAttribute::role).error(), AXError::invalidElement);
     EXPECT_EQ(ax.attribute(ax.systemWide(), AXAttribute::focusedUIElement).error(), AXError::noValue);
     EXPECT_EQ(ax.elementsAttribute(app, AXAttribute::children).value(), std::vector<AXElement>{AXElement{button}});
+    for (std::int32_t unknown : {0, -3, 424242}) {
+        EXPECT_EQ(ax.attribute(ax.application(unknown), AXAttribute::focusedUIElement).error(), AXError::invalidElement);
+    }
 }
 
 TEST(SimAccessibility, AskingForTrustCountsAndTheAnswerComesLater) {
