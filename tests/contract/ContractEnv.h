@@ -12,9 +12,11 @@
 
 namespace veska::contract {
 
-/// The place a contract suite runs: the simulated loop on virtual time, or real threads and
-/// loopback services on real time. Suites keep their durations short (well under a second
-/// per step) and assert on outcomes and order, never on exact times.
+/// The place a contract suite runs: the simulated loop on virtual time, or loopback services
+/// on real time. The executor runs its callbacks on the test's own thread, inside `runUntil`
+/// and `advance` (a real-time env pumps it there), so a suite may touch port objects between
+/// runs without locks. Suites keep their durations short and assert on outcomes and order,
+/// never on exact times.
 class ContractEnv {
 public:
     virtual ~ContractEnv() = default;
