@@ -35,7 +35,8 @@ std::string RecordedHttpRequest::describe() const {
     std::string out = "#" + std::to_string(index) + " " + std::string(ports::methodName(method)) + " " +
                       m.mask(url) + " [";
     bool first = true;
-    for (const auto& [name, value] : m.mask(headers).fields()) {
+    const ports::HttpHeaders shown = m.mask(headers);
+    for (const auto& [name, value] : shown.fields()) {
         out += (first ? "" : ", ") + name + ": " + value;
         first = false;
     }

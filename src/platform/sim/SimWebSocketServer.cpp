@@ -36,7 +36,8 @@ std::string RecordedWsConnection::describe() const {
     const SimSecretMask& m = mask ? *mask : fallback;
     std::string out = "#" + std::to_string(index) + " " + m.mask(url) + " [";
     bool first = true;
-    for (const auto& [name, value] : m.mask(headers).fields()) {
+    const ports::HttpHeaders shown = m.mask(headers);
+    for (const auto& [name, value] : shown.fields()) {
         out += (first ? "" : ", ") + name + ": " + value;
         first = false;
     }
