@@ -1,0 +1,170 @@
+// A scenario as read from its file: the desktop, the fake services and the timed steps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "main/scenario/KeyChord.h"
+#include "platform/sim/SimHttpScript.h"
+#include "platform/sim/SimWebSocketScript.h"
+#include "ports/Accessibility.h"
+#include "ports/HttpRequest.h"
+#include "ports/Pasteboard.h"
+#include "ports/WebSocketClient.h"
+
+namespace veska::scenario {
+
+/// The scenario format this build reads and writes about.
+inline constexpr int kFormatVersion = 1;
+
+/// An application named by its name or bundle identifier, or by its process id.
+struct AppRef {
+    std::string name;
+    std::int32_t pid = 0;
+};
+
+/// A text element: the focused element of an application, the first one with a title, or
+/// one element by id.
+struct FieldRef {
+    AppRef app;
+    std::optional<std::string> title;
+    std::uint64_t element = 0;
+};
+
+/// The fake servers of one origin and what they answer, with the secrets they guard.
+struct ServerSpec {
+    std::string origin;
+    bool webSocket = false;
+    std::vector<sim::HttpRoute> routes;
+    std::vector<sim::WsEndpoint> endpoints;
+    std::vector<std::string> secrets;
+    std::vector<std::string> sensitiveHeaders;
+};
+
+// ---- steps ----
+
+enum class KeyAction { tap, press, release, repeat };
+
+struct UserKey {
+    KeyChord chord;
+    KeyAction action = KeyAction::tap;
+};
+struct PostKeys {
+    std::vector<ports::SyntheticKey> keys;
+    bool viaAutomation = false;
+};
+struct TypeText {
+    std::string text;
+};
+struct Activate {
+    AppRef app;
+};
+struct Focus {
+    FieldRef field;
+};
+struct Select {
+    std::optional<FieldRef> field;   // none: the focused element of the application in front
+    std::optional<ports::TextRange> range;  // none: everything
+};
+struct Copy {
+    ports::PasteboardContents contents;
+};
+struct SendRequest {
+    std::string id;
+    ports::HttpRequest request;
+};
+struct Connect {
+    std::string id;
+    ports::WebSocketRequest request;
+};
+struct SendFrame {
+    std::string id;
+    ports::WebSocketFrame frame;
+};
+struct Disconnect {
+    std::string id;
+    int code = ports::kCloseNormal;
+    std::string reason;
+};
+struct Cancel {
+    std::string id;
+};
+struct Wait {
+    double seconds = 0;
+};
+
+// ---- expectations ----
+
+struct ExpectField {
+    FieldRef field;
+    std::optional<std::string> text;
+    std::optional<ports::TextRange> selection;
+};
+struct ExpectClipboard {
+    std::optional<std::string> text;  // none: nothing on the clipboard
+};
+struct ExpectFront {
+    std::optional<AppRef> app;  // none: no application in front
+};
+struct ExpectKeys {
+    AppRef app;
+    std::vector<KeyChord> keys;
+};
+struct ExpectRequests {
+    std::string server;
+    std::optional<ports::HttpMethod> method;
+    std::optional<std::string> path;
+    std::optional<std::size_t> count;
+    std::optional<std::string> body;              // of the last matching request
+    std::vector<ports::HttpHeaders::Field> headers;  // the last matching request carries these
+};
+struct ExpectResponse {
+    std::string id;
+    std::optional<int> status;
+    std::optional<std::string> body;
+    std::optional<std::string> error;  // "" expects no error
+    std::optional<bool> ended;
+};
+struct ExpectWebSocket {
+    std::string id;
+    std::optional<std::string> state;
+    std::optional<std::string> error;
+    std::optional<int> status;
+    std::optional<std::vector<std::string>> received;
+};
+
+using Expectation =
+    std::variant<ExpectField, ExpectClipboard, ExpectFront, ExpectKeys, ExpectRequests, ExpectResponse, ExpectWebSocket>;
+
+struct Expect {
+    Expectation what;
+};
+
+using Action = std::variant<UserKey, PostKeys, TypeText, Activate, Focus, Select, Copy, SendRequest, Connect, SendFrame,
+                            Disconnect, Cancel, Wait, Expect>;
+
+struct Step {
+    std::size_t index = 0;
+    /// Absolute virtual time to run at; none: right after the step before.
+    std::optional<double> at;
+    Action action;
+};
+
+struct Scenario {
+    int version = kFormatVersion;
+    std::string description;
+    nlohmann::json desktop = nlohmann::json::object();
+    std::vector<ServerSpec> servers;
+    std::vector<Step> steps;
+};
+
+/// The path of a step in its file, for messages: "steps[3]".
+std::string stepPath(std::size_t index);
+
+}  // namespace veska::scenario
