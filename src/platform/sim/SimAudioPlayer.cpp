@@ -71,7 +71,9 @@ public:
         if (!queue_.empty()) {
             const auto channels = static_cast<std::size_t>(format_.channels);
             const auto& samples = queue_.front().samples;
-            const auto played = std::min(samples.size(), static_cast<std::size_t>(done_) * channels);
+            // A hair of slack so that time arithmetic does not lose the last whole frame.
+            const auto frames = static_cast<std::size_t>(std::floor(done_ + 1e-6));
+            const auto played = std::min(samples.size(), frames * channels);
             heard_->insert(heard_->end(), samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(played));
         }
         queue_.clear();
