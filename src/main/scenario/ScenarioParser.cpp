@@ -176,10 +176,24 @@ Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
     return Expect{parse::expectation(value, ids)};
 }
 
+constexpr std::initializer_list<std::string_view> kStepKinds = {
+    "key", "post", "type", "activate", "focus", "select", "copy", "request", "connect", "send", "disconnect", "cancel",
+    "wait", "expect"};
+
+/// Fails for a step that names no kind this version knows, saying which member it took for one.
+void requireKnownKind(const JsonNode& node) {
+    if (!node.isObject()) node.fail("a step is an object");
+    for (const auto& [key, value] : node.json().items()) {
+        if (std::find(kStepKinds.begin(), kStepKinds.end(), key) != kStepKinds.end()) return;
+    }
+    for (const auto& [key, value] : node.json().items()) {
+        if (key != "at" && key != "note") node.fail("unknown step kind \"" + key + "\"");
+    }
+}
+
 Step step(const JsonNode& node, std::size_t index, KnownIds& ids, double& time) {
-    const std::string_view kind = node.oneOf({"key", "post", "type", "activate", "focus", "select", "copy", "request",
-                                              "connect", "send", "disconnect", "cancel", "wait", "expect"},
-                                             "step kind");
+    requireKnownKind(node);
+    const std::string_view kind = node.oneOf(kStepKinds, "step kind");
     if (kind == "key") {
         node.allowOnly({"at", "note", "key", "action"});
     } else if (kind == "post") {
