@@ -13,7 +13,7 @@
 namespace veska::ports {
 
 /// Longest line `nextLine` accepts; a longer one fails the body with `tooLarge`.
-inline constexpr std::size_t kMaxHttpLineBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxHttpLineBytes = std::size_t{1024} * 1024;
 
 /// What `readAll` read: the body, or its first `maxBytes` bytes when it was longer.
 struct HttpBodyText {

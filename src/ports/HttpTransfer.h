@@ -23,9 +23,9 @@ struct HttpHead {
 };
 
 /// Body bytes buffered beyond this tell the adapter to pause the transfer...
-inline constexpr std::size_t kPauseBufferedBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kPauseBufferedBytes = std::size_t{4} * 1024 * 1024;
 /// ...and once the reader has brought them down to this, `onDrained` lets it go on.
-inline constexpr std::size_t kResumeBufferedBytes = 1024 * 1024;
+inline constexpr std::size_t kResumeBufferedBytes = std::size_t{1024} * 1024;
 
 /// State of one transfer, shared by the adapter (which reports from any thread) and the
 /// `HttpBody` that reads it (on its task's executor). Every `deliver...` call after the

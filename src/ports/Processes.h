@@ -13,7 +13,7 @@
 namespace veska::ports {
 
 /// Output kept per stream; the rest is read and discarded, and the exit marked truncated.
-inline constexpr std::size_t kMaxProcessOutputBytes = 8 * 1024 * 1024;
+inline constexpr std::size_t kMaxProcessOutputBytes = std::size_t{8} * 1024 * 1024;
 
 enum class ProcessOutput { discard, capture };
 

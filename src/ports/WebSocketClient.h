@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ports/HttpHeaders.h"
@@ -27,17 +28,28 @@ inline constexpr std::size_t kMaxCloseReasonBytes = 123;
     return code >= 1000 && code <= 1014 && code != 1004 && code != 1005 && code != 1006;
 }
 
+/// Fields of the upgrade request that the client writes itself; a request that sets one fails
+/// with `invalidHeader` (sub-protocols are offered through `WebSocketRequest::protocols`).
+[[nodiscard]] inline bool isReservedWebSocketHeader(std::string_view name) {
+    for (std::string_view reserved : {"Sec-WebSocket-Key", "Sec-WebSocket-Version", "Sec-WebSocket-Protocol",
+                                      "Sec-WebSocket-Extensions", "Upgrade", "Connection", "Host"}) {
+        if (HttpHeaders::sameName(name, reserved)) return true;
+    }
+    return false;
+}
+
 struct WebSocketRequest {
     /// "ws://" or "wss://" URL.
     std::string url;
-    /// Extra fields of the upgrade request ("Cookie", "Origin", "User-Agent"...).
+    /// Extra fields of the upgrade request ("Cookie", "Origin", "User-Agent"...), none of them
+    /// reserved (see `isReservedWebSocketHeader`).
     HttpHeaders headers;
     /// Offered sub-protocols ("Sec-WebSocket-Protocol"), most preferred first.
     std::vector<std::string> protocols;
     /// Limit on opening (connection and upgrade); 0 = none.
     double timeoutSeconds = 30;
     /// Longest message accepted; a longer one fails the connection with `tooLarge`.
-    std::size_t maxMessageBytes = 16 * 1024 * 1024;
+    std::size_t maxMessageBytes = std::size_t{16} * 1024 * 1024;
 };
 
 enum class WebSocketFrameKind { text, binary, close };
@@ -91,7 +103,7 @@ enum class WebSocketErrorKind {
 /// a 500 and from a network failure. Its text names the kind and status only.
 class WebSocketError : public std::exception {
 public:
-    static constexpr std::size_t kMaxRefusalBodyBytes = 64 * 1024;
+    static constexpr std::size_t kMaxRefusalBodyBytes = std::size_t{64} * 1024;
 
     explicit WebSocketError(WebSocketErrorKind kind) : kind_(kind) {}
     WebSocketError(int status, HttpHeaders headers, std::string body)

@@ -103,6 +103,26 @@ TYPED_TEST_P(WebSocketClientContract, RefusedUpgradesAreToldApartFromOtherFailur
     }
 }
 
+TYPED_TEST_P(WebSocketClientContract, HeaderFieldsThatAreNotTheCallersToSetAreRefused) {
+    this->env().endpoint(ws::at("/h", WsBehaviour::accept()));
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"Sec-WebSocket-Protocol", "xai-client-secret.s"}, {"sec-websocket-key", "x"}, {"Upgrade", "websocket"},
+        {"X-Split", "a\r\nInjected: 1"}, {"Bad Name", "v"},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto request = this->request("/h");
+        request.headers.add(rows[i].first, rows[i].second);
+        std::optional<WebSocketErrorKind> kind;
+        try {
+            runTask(this->env(), ws::converse(this->client(), request, {}, 0));
+        } catch (const ports::WebSocketError& error) {
+            kind = error.kind();
+        }
+        EXPECT_EQ(kind, WebSocketErrorKind::invalidHeader) << "row " << i;
+    }
+    EXPECT_TRUE(this->env().connections().empty()) << "nothing may reach the server";
+}
+
 TYPED_TEST_P(WebSocketClientContract, ServerCloseCodesAndReasonsReachTheClient) {
     struct Row {
         int sent;
@@ -201,6 +221,7 @@ TYPED_TEST_P(WebSocketClientContract, ResultsArriveOnTheExecutorOfTheCallingTask
 
 REGISTER_TYPED_TEST_SUITE_P(WebSocketClientContract, OpensWithHeadersQueryAndSubProtocol,
                             TextAndBinaryFramesKeepTheirKindAndOrder, RefusedUpgradesAreToldApartFromOtherFailures,
+                            HeaderFieldsThatAreNotTheCallersToSetAreRefused,
                             ServerCloseCodesAndReasonsReachTheClient, ClosingEndsAPendingReceiveAndLaterSends,
                             ALostConnectionIsANetworkFailureNotAClose, DroppingAnOpenConnectionClosesItNormally,
                             PingsAreAnsweredAndNeverDelivered, AMessageOverTheLimitFailsTheConnection,

@@ -88,7 +88,8 @@ private:
     };
 
     [[nodiscard]] double framesOf(const Item& item) const {
-        return static_cast<double>(item.samples.size() / static_cast<std::size_t>(format_.channels));
+        const std::size_t wholeFrames = item.samples.size() / static_cast<std::size_t>(format_.channels);
+        return static_cast<double>(wholeFrames);
     }
 
     /// Counts the frames played since the last settlement.

@@ -79,6 +79,7 @@ void SimFileRecorder::setLevels(std::vector<SimLevel> levels) {
         return levels[a].atSeconds != levels[b].atSeconds ? levels[a].atSeconds < levels[b].atSeconds : a < b;
     });
     std::vector<SimLevel> sorted;
+    sorted.reserve(order.size());
     for (std::size_t i : order) sorted.push_back(levels[i]);
     *levels_ = std::move(sorted);
 }

@@ -37,7 +37,10 @@ std::string RecordedHttpRequest::describe() const {
     bool first = true;
     const ports::HttpHeaders shown = m.mask(headers);
     for (const auto& [name, value] : shown.fields()) {
-        out += (first ? "" : ", ") + name + ": " + value;
+        out += first ? "" : ", ";
+        out += name;
+        out += ": ";
+        out += value;
         first = false;
     }
     out += "] body " + std::to_string(body.size()) + " bytes";
@@ -49,7 +52,7 @@ std::string RecordedHttpRequest::describe() const {
 
 void PrintTo(const RecordedHttpRequest& request, std::ostream* out) { *out << request.describe(); }
 
-SimHttpServer::SimHttpServer(std::string origin) {
+SimHttpServer::SimHttpServer(const std::string& origin) {
     auto url = SimUrl::parse(origin);
     VESKA_CHECK(url.has_value(), "a simulated server needs an origin such as https://api.example");
     origin_ = url->origin();
@@ -107,6 +110,10 @@ std::pair<std::size_t, HttpBehaviour> SimHttpServer::accept(RecordedHttpRequest 
         ++state->served;
     }
     const std::size_t index = request.index;
+    if (requests_.size() == kMaxRecordedRequests) {
+        requests_.erase(requests_.begin());
+        ++firstIndex_;
+    }
     requests_.push_back(std::move(request));
     return {index, behaviour};
 }

@@ -43,6 +43,7 @@ struct RecordedHttpRequest {
 };
 
 /// Printed (by test failures too) with credentials masked.
+// NOLINTNEXTLINE(readability-identifier-naming): the name gtest looks for
 void PrintTo(const RecordedHttpRequest& request, std::ostream* out);
 
 /// The server of one origin ("https://api.example"). Routes are matched by path, and by
@@ -50,7 +51,10 @@ void PrintTo(const RecordedHttpRequest& request, std::ostream* out);
 /// route matches gets 404. Lives on the loop's thread and outlives the clients attached to it.
 class SimHttpServer {
 public:
-    explicit SimHttpServer(std::string origin);
+    /// Requests kept; older records are dropped first (their indices are not reused).
+    static constexpr std::size_t kMaxRecordedRequests = 10'000;
+
+    explicit SimHttpServer(const std::string& origin);
 
     [[nodiscard]] const std::string& origin() const { return origin_; }
 

@@ -94,7 +94,7 @@ void SimProcesses::kill(int pid, int signal) {
 void SimProcesses::check(const ports::ProcessLaunch& launch) const {
     auto program = programs_.find(launch.executable);
     if (program == programs_.end()) throw ProcessError(ProcessErrorKind::notFound);
-    if (program->second.launchError) throw ProcessError(*program->second.launchError);
+    if (const auto& error = program->second.launchError; error.has_value()) throw ProcessError(error.value());
     const auto& dir = launch.workingDirectory;
     if (!dir.empty() && std::find(directories_.begin(), directories_.end(), dir) == directories_.end()) {
         throw ProcessError(ProcessErrorKind::badWorkingDirectory);

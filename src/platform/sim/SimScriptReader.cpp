@@ -108,6 +108,7 @@ WsStep stepOf(const json& value, const std::string& where) {
 
 std::vector<WsStep> stepsOf(const json& list, const std::string& where) {
     std::vector<WsStep> steps;
+    steps.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i) steps.push_back(stepOf(list[i], indexed(where, i)));
     return steps;
 }

@@ -191,7 +191,9 @@ rt::Task<std::unique_ptr<ports::WebSocket>> SimWebSocketClient::connect(ports::W
     auto url = SimUrl::parse(request.url);
     if (!url || (url->scheme != "ws" && url->scheme != "wss")) throw WebSocketError(WebSocketErrorKind::invalidUrl);
     for (const auto& [name, value] : request.headers.fields()) {
-        if (!ports::isValidHeaderField(name, value)) throw WebSocketError(WebSocketErrorKind::invalidHeader);
+        if (!ports::isValidHeaderField(name, value) || ports::isReservedWebSocketHeader(name)) {
+            throw WebSocketError(WebSocketErrorKind::invalidHeader);
+        }
     }
     SimWebSocketServer* server = find(url->origin());
     if (server == nullptr) throw WebSocketError(WebSocketErrorKind::network);

@@ -51,9 +51,13 @@ void SimWebSocketLink::perform(const WsStep& step) {
 }
 
 void SimWebSocketLink::recordFrame(WsFrameKind kind, std::string data, int code, std::string reason) {
-    if (auto* r = server_.record(index_)) {
-        r->frames.push_back(RecordedWsFrame{network_.now(), kind, std::move(data), code, std::move(reason)});
+    auto* r = server_.record(index_);
+    if (r == nullptr) return;
+    if (r->frames.size() >= SimWebSocketServer::kMaxRecordedFrames) {
+        ++r->framesDropped;
+        return;
     }
+    r->frames.push_back(RecordedWsFrame{network_.now(), kind, std::move(data), code, std::move(reason)});
 }
 
 void SimWebSocketLink::end(WsConnectionState state) {

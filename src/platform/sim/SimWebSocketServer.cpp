@@ -38,9 +38,14 @@ std::string RecordedWsConnection::describe() const {
     bool first = true;
     const ports::HttpHeaders shown = m.mask(headers);
     for (const auto& [name, value] : shown.fields()) {
-        out += (first ? "" : ", ") + name + ": " + value;
+        out += first ? "" : ", ";
+        out += name;
+        out += ": ";
+        out += value;
         first = false;
     }
+    out += "] protocols [";
+    for (std::size_t i = 0; i < offeredProtocols.size(); ++i) out += (i > 0 ? ", " : "") + m.mask(offeredProtocols[i]);
     out += "] " + std::string(stateName(state)) + ", " + std::to_string(frames.size()) + " frames";
     for (const auto& frame : frames) {
         if (frame.kind == WsFrameKind::close) out += ", close " + std::to_string(frame.closeCode);
@@ -51,7 +56,7 @@ std::string RecordedWsConnection::describe() const {
 
 void PrintTo(const RecordedWsConnection& connection, std::ostream* out) { *out << connection.describe(); }
 
-SimWebSocketServer::SimWebSocketServer(std::string origin) {
+SimWebSocketServer::SimWebSocketServer(const std::string& origin) {
     auto url = SimUrl::parse(origin);
     VESKA_CHECK(url && (url->scheme == "ws" || url->scheme == "wss"), "a WebSocket server needs a ws or wss origin");
     origin_ = url->origin();

@@ -48,6 +48,8 @@ struct RecordedWsConnection {
     std::string protocol;
     WsConnectionState state = WsConnectionState::connecting;
     std::vector<RecordedWsFrame> frames;
+    /// Frames not recorded because `kMaxRecordedFrames` were already.
+    std::size_t framesDropped = 0;
     double endedAt = 0;
     std::shared_ptr<const SimSecretMask> mask;
 
@@ -57,6 +59,7 @@ struct RecordedWsConnection {
     [[nodiscard]] std::string describe() const;
 };
 
+// NOLINTNEXTLINE(readability-identifier-naming): the name gtest looks for
 void PrintTo(const RecordedWsConnection& connection, std::ostream* out);
 
 /// The server's end of one live connection; the simulated client implements it.
@@ -74,7 +77,10 @@ public:
 /// (`sendText`, `close`, `drop`...). Lives on the loop's thread and outlives its clients.
 class SimWebSocketServer {
 public:
-    explicit SimWebSocketServer(std::string origin);
+    /// Frames recorded per connection; later ones are only counted.
+    static constexpr std::size_t kMaxRecordedFrames = 100'000;
+
+    explicit SimWebSocketServer(const std::string& origin);
 
     [[nodiscard]] const std::string& origin() const { return origin_; }
 

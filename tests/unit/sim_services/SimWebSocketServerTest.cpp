@@ -99,13 +99,14 @@ TEST(SimWebSocketServer, PrintedConnectionsNeverShowCredentials) {
     env.server().secrets().addSecret("cs-SECRET");
     env.endpoint(ws::at("/v1/realtime", WsBehaviour::accept()));
     auto request = ws::request(env.baseUrl() + "/v1/realtime?model=m");
-    request.headers = {{"Sec-WebSocket-Protocol", "xai-client-secret.cs-SECRET"}, {"Cookie", "sessionKey=sk-ant-1"}};
+    request.headers = {{"Cookie", "sessionKey=sk-ant-1"}, {"Origin", "https://console.x.test"}};
     request.protocols = {"xai-client-secret.cs-SECRET"};
     runTask(env, ws::converse(&env.client(), request, {WebSocketFrame::text(R"({"secret":"cs-SECRET"})")}, 0));
     const std::string printed = ::testing::PrintToString(env.server().connections().back());
     EXPECT_EQ(printed.find("cs-SECRET"), std::string::npos) << printed;
     EXPECT_EQ(printed.find("sk-ant-1"), std::string::npos) << printed;
     EXPECT_NE(printed.find("/v1/realtime?model=m"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("xai-client-secret."), std::string::npos) << "the offered protocols are shown, masked";
 }
 
 }  // namespace
