@@ -39,10 +39,12 @@ ServerSpec server(const JsonNode& node) {
     ServerSpec out;
     const JsonNode origin = node.at("origin");
     auto url = sim::SimUrl::parse(origin.string());
-    if (!url || url->path != "/" || !url->query.empty()) origin.fail("is an origin such as \"https://api.example\"");
+    const bool web = url && (url->scheme == "http" || url->scheme == "https");
+    out.webSocket = url && (url->scheme == "ws" || url->scheme == "wss");
+    if ((!web && !out.webSocket) || url->path != "/" || !url->query.empty()) {
+        origin.fail("is an http, https, ws or wss origin without a path, such as \"https://api.example\"");
+    }
     out.origin = url->origin();
-    out.webSocket = url->scheme == "ws" || url->scheme == "wss";
-    if (!out.webSocket && url->scheme != "http" && url->scheme != "https") origin.fail("is an http, https, ws or wss origin");
     if (out.webSocket) {
         if (node.has("routes")) node.at("routes").fail("belong to an http or https origin");
         const JsonNode list = node.at("endpoints");
