@@ -1,6 +1,8 @@
 // Trace lines for what the fake servers saw.
 #include "main/scenario/ServiceObserver.h"
 
+#include <algorithm>
+
 namespace veska::scenario {
 
 namespace {
@@ -27,19 +29,26 @@ void ServiceObserver::sync(TraceWriter& writer, double now) {
 }
 
 void ServiceObserver::http(TraceWriter& writer, double now, const sim::SimHttpServer& server) {
-    auto& seen = requests_[server.origin()];
+    SeenRequests& seen = requests_[server.origin()];
     const auto& records = server.requests();
-    for (std::size_t i = 0; i < records.size(); ++i) {
+    if (records.empty()) return;
+    // Start at the oldest record still open, or the first new one: the rest was reported.
+    const std::size_t from = seen.open.empty() ? seen.next : std::min(seen.next, seen.open.begin()->first);
+    const std::size_t first = records.front().index;
+    for (std::size_t i = from > first ? from - first : 0; i < records.size(); ++i) {
         const sim::RecordedHttpRequest& r = records[i];
-        if (i >= seen.size()) {
-            seen.emplace_back();
+        if (r.index >= seen.next) {
+            seen.next = r.index + 1;
+            seen.open[r.index] = sim::HttpExchangeState::open;
             Fields out{{"server", server.origin()}, {"n", r.index}, {"method", ports::methodName(r.method)},
                        {"url", r.url}, {"headers", writer.headers(r.headers)}};
             if (!r.body.empty()) out["body"] = r.body;
             writer.emit(now, "request", std::move(out));
         }
-        if (seen[i].state == r.state) continue;
-        seen[i].state = r.state;
+        auto open = seen.open.find(r.index);
+        if (open == seen.open.end() || r.state == sim::HttpExchangeState::open) continue;
+        // Every state but open is final: report it once.
+        seen.open.erase(open);
         Fields out{{"server", server.origin()}, {"n", r.index}, {"state", sim::stateName(r.state)}};
         if (r.status != 0) out["status"] = r.status;
         out["bytes"] = r.bodyBytesSent;

@@ -19,8 +19,11 @@ public:
     void sync(TraceWriter& writer, double now) override;
 
 private:
-    struct SeenRequest {
-        sim::HttpExchangeState state = sim::HttpExchangeState::open;
+    /// Per HTTP server: the next request index not yet reported, and the requests reported
+    /// as open (records are identified by index: the server may drop its oldest).
+    struct SeenRequests {
+        std::size_t next = 0;
+        std::map<std::size_t, sim::HttpExchangeState> open;
     };
     struct SeenConnection {
         sim::WsConnectionState state = sim::WsConnectionState::connecting;
@@ -30,7 +33,7 @@ private:
     void webSocket(TraceWriter& writer, double now, const sim::SimWebSocketServer& server);
 
     ScenarioWorld& world_;
-    std::map<std::string, std::vector<SeenRequest>> requests_;
+    std::map<std::string, SeenRequests> requests_;
     std::map<std::string, std::vector<SeenConnection>> connections_;
 };
 

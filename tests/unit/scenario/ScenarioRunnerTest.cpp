@@ -242,6 +242,23 @@ TEST(ScenarioRunner, CancellingARequestStopsItsBodyAndTheServerSeesIt) {
     EXPECT_EQ(ended[0]["t"].dump(), "1.3");
 }
 
+TEST(ScenarioRunner, RequestsEndingOutOfOrderAreEachReportedOnce) {
+    const std::string services = R"([{"origin": "https://api.test", "routes": [
+        {"path": "/slow", "behaviour": {"pieces": [{"after": 1, "text": "s"}]}},
+        {"path": "/fast", "behaviour": {"body": "f"}}]}])";
+    const Played r = run(R"([
+        {"request": {"id": "a", "url": "https://api.test/slow"}},
+        {"at": 0.1, "request": {"id": "b", "url": "https://api.test/fast"}},
+        {"at": 0.2, "request": {"id": "c", "url": "https://api.test/fast"}},
+        {"at": 2, "expect": {"requests": {"server": "https://api.test", "path": "/fast"}, "count": 2}}
+    ])", services);
+    EXPECT_EQ(r.result.failures, 0u) << r.trace;
+    std::vector<std::pair<std::string, int>> ended;
+    for (const auto& e : r.events("requestEnded")) ended.emplace_back(e["t"].dump(), e["n"].get<int>());
+    EXPECT_EQ(ended, (std::vector<std::pair<std::string, int>>{{"0.1", 1}, {"0.2", 2}, {"1.0", 0}}));
+    EXPECT_EQ(r.events("request").size(), 3u);
+}
+
 TEST(ScenarioRunner, TheRunEndsWithItsLastStep) {
     const Played r = run(R"([{"at": 1, "request": {"id": "r", "url": "https://api.test/stream"}}, {"at": 2, "wait": 0}])",
                       kSlowStream);
