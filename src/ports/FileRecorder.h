@@ -30,7 +30,8 @@ class Recording {
 public:
     virtual ~Recording() = default;
 
-    /// Stops recording and finishes the file. Calling it again does nothing.
+    /// Stops recording and finishes the file; throws `AudioError(cannotWrite)` when the file
+    /// cannot be finished. Calling it again does nothing.
     virtual rt::Task<void> stop() = 0;
     [[nodiscard]] virtual bool isRecording() const = 0;
     /// Average power of the recent input in decibels full scale, `kSilenceDb` to 0;
