@@ -37,7 +37,7 @@ struct SocketState {
 class ClientExchanges {
 public:
     /// Most body bytes kept per answer for expectations (the trace shows every byte).
-    static constexpr std::size_t kMaxKeptBodyBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t kMaxKeptBodyBytes = std::size_t{16} * 1024 * 1024;
 
     ClientExchanges(ScenarioWorld& world, Timeline& timeline) : world_(world), timeline_(timeline) {}
 

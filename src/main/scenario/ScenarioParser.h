@@ -11,7 +11,7 @@
 namespace veska::scenario {
 
 /// Largest scenario file read, in bytes.
-inline constexpr std::size_t kMaxScenarioBytes = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaxScenarioBytes = std::size_t{16} * 1024 * 1024;
 /// Most steps one scenario may hold.
 inline constexpr std::size_t kMaxSteps = 100'000;
 

@@ -25,7 +25,12 @@ void TraceWriter::maskStrings(Fields& value) const {
 TraceWriter::Fields TraceWriter::headers(const ports::HttpHeaders& fields) const {
     Fields out = Fields::array();
     const ports::HttpHeaders masked = mask_.mask(fields);
-    for (const auto& [name, value] : masked.fields()) out.push_back(name + ": " + value);
+    for (const auto& [name, value] : masked.fields()) {
+        std::string field = name;
+        field += ": ";
+        field += value;
+        out.push_back(std::move(field));
+    }
     return out;
 }
 
