@@ -20,7 +20,7 @@
 
 namespace veska::scenario {
 
-/// The scenario format this build reads and writes about.
+/// The version of the scenario format this build reads.
 inline constexpr int kFormatVersion = 1;
 
 /// An application named by its name or bundle identifier, or by its process id.

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "main/scenario/ScenarioParser.h"
 #include "main/scenario/ScenarioRunner.h"
@@ -92,6 +93,10 @@ int runCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return result.failures == 0 ? kExitHeld : kExitFailed;
     } catch (const ScenarioError& error) {
         err << "veska-sim: " << *file << ": " << error.what() << "\n";
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        // Not expected: every bad input is a ScenarioError. Still an answer, not a crash.
+        err << "veska-sim: " << *file << ": cannot run: " << error.what() << "\n";
         return kExitBadInput;
     }
 }
