@@ -25,8 +25,8 @@ struct ProgramSpec {
 class ProcessesContractEnv : public ContractEnv {
 public:
     virtual ports::Processes& processes() = 0;
-    /// A launch of a program behaving as `spec` says (its executable and first arguments).
-    virtual ports::ProcessLaunch program(const ProgramSpec& spec) = 0;
+    /// A launch of a program behaving as `desc` says (its executable and first arguments).
+    virtual ports::ProcessLaunch program(const ProgramSpec& desc) = 0;
     virtual std::string missingExecutable() = 0;
     virtual std::string notExecutableFile() = 0;
     virtual std::string existingDirectory() = 0;
@@ -38,11 +38,11 @@ namespace proc {
 
 /// A program that writes `out`, then `err`, and exits at once with `code`.
 inline ProgramSpec writes(int code, std::string out, std::string err) {
-    ProgramSpec spec;
-    spec.exitCode = code;
-    spec.out = std::move(out);
-    spec.err = std::move(err);
-    return spec;
+    ProgramSpec desc;
+    desc.exitCode = code;
+    desc.out = std::move(out);
+    desc.err = std::move(err);
+    return desc;
 }
 
 inline rt::Task<ports::ProcessExit> run(ports::Processes* processes, ports::ProcessLaunch launch) {
@@ -73,7 +73,7 @@ TYPED_TEST_SUITE_P(ProcessesContract);
 TYPED_TEST_P(ProcessesContract, ExitCodesAndOutputAsAsked) {
     using ports::ProcessOutput;
     struct Row {
-        ProgramSpec spec;
+        ProgramSpec desc;
         ProcessOutput out;
         ProcessOutput err;
         bool merge;
@@ -89,14 +89,14 @@ TYPED_TEST_P(ProcessesContract, ExitCodesAndOutputAsAsked) {
          "/usr/bin/node\n", ""},
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        ports::ProcessLaunch launch = this->env().program(rows[i].spec);
+        ports::ProcessLaunch launch = this->env().program(rows[i].desc);
         launch.output = rows[i].out;
         launch.errorOutput = rows[i].err;
         launch.mergeErrorIntoOutput = rows[i].merge;
         ports::ProcessExit exit = runTask(this->env(), proc::run(this->processes(), launch));
         EXPECT_FALSE(exit.signalled) << "row " << i;
-        EXPECT_EQ(exit.code, rows[i].spec.exitCode) << "row " << i;
-        EXPECT_EQ(exit.succeeded(), rows[i].spec.exitCode == 0) << "row " << i;
+        EXPECT_EQ(exit.code, rows[i].desc.exitCode) << "row " << i;
+        EXPECT_EQ(exit.succeeded(), rows[i].desc.exitCode == 0) << "row " << i;
         EXPECT_EQ(exit.output, rows[i].expectedOut) << "row " << i;
         EXPECT_EQ(exit.errorOutput, rows[i].expectedErr) << "row " << i;
         EXPECT_FALSE(exit.truncated) << "row " << i;
@@ -104,11 +104,11 @@ TYPED_TEST_P(ProcessesContract, ExitCodesAndOutputAsAsked) {
 }
 
 TYPED_TEST_P(ProcessesContract, ArgumentsEnvironmentAndDirectoryReachTheProgram) {
-    ProgramSpec spec;
-    spec.echoArguments = true;
-    spec.echoVariables = {"PORT", "VESKA_TEST_ONLY"};
-    spec.echoWorkingDirectory = true;
-    ports::ProcessLaunch launch = this->env().program(spec);
+    ProgramSpec desc;
+    desc.echoArguments = true;
+    desc.echoVariables = {"PORT", "VESKA_TEST_ONLY"};
+    desc.echoWorkingDirectory = true;
+    ports::ProcessLaunch launch = this->env().program(desc);
     const std::size_t own = launch.arguments.size();
     launch.arguments.insert(launch.arguments.end(), {"serve", "two words", "quote\"d", "tiếng Việt", ""});
     launch.environment = {{"PORT", "8797"}};
@@ -147,9 +147,9 @@ TYPED_TEST_P(ProcessesContract, LaunchFailuresSayWhy) {
 }
 
 TYPED_TEST_P(ProcessesContract, TerminateEndsARunningProcessWithItsSignal) {
-    ProgramSpec spec;
-    spec.lifetimeSeconds = -1;
-    auto process = this->processes()->launch(this->env().program(spec));
+    ProgramSpec desc;
+    desc.lifetimeSeconds = -1;
+    auto process = this->processes()->launch(this->env().program(desc));
     EXPECT_GT(process->pid(), 0);
     this->env().advance(0.2);
     EXPECT_TRUE(process->isRunning());
@@ -162,9 +162,9 @@ TYPED_TEST_P(ProcessesContract, TerminateEndsARunningProcessWithItsSignal) {
 }
 
 TYPED_TEST_P(ProcessesContract, DroppingTheHandleOrTheWaitLeavesTheProcessRunning) {
-    ProgramSpec spec;
-    spec.lifetimeSeconds = 0.6;
-    auto process = this->processes()->launch(this->env().program(spec));
+    ProgramSpec desc;
+    desc.lifetimeSeconds = 0.6;
+    auto process = this->processes()->launch(this->env().program(desc));
     const int pid = process->pid();
     auto waiting = rt::spawn(this->env().executor(), process->wait());
     this->env().advance(0.1);
@@ -177,9 +177,9 @@ TYPED_TEST_P(ProcessesContract, DroppingTheHandleOrTheWaitLeavesTheProcessRunnin
 }
 
 TYPED_TEST_P(ProcessesContract, OutputBeyondTheLimitIsCutAndMarked) {
-    ProgramSpec spec;
-    spec.out = std::string(ports::kMaxProcessOutputBytes + 10, 'z');
-    ports::ProcessLaunch launch = this->env().program(spec);
+    ProgramSpec desc;
+    desc.out = std::string(ports::kMaxProcessOutputBytes + 10, 'z');
+    ports::ProcessLaunch launch = this->env().program(desc);
     launch.output = ports::ProcessOutput::capture;
     ports::ProcessExit exit = runTask(this->env(), proc::run(this->processes(), launch));
     EXPECT_EQ(exit.output.size(), ports::kMaxProcessOutputBytes);

@@ -29,9 +29,9 @@ std::string_view actionName(KeyAction action) {
 
 ScenarioRunner::ScenarioRunner(const Scenario& scenario, TraceWriter& writer)
     : scenario_(scenario), world_(scenario), timeline_(world_, writer), clients_(world_, timeline_) {
-    for (const ServerSpec& spec : scenario.servers) {
-        for (const auto& secret : spec.secrets) writer.mask().addSecret(secret);
-        for (const auto& name : spec.sensitiveHeaders) writer.mask().addSensitiveHeader(name);
+    for (const ServerSpec& desc : scenario.servers) {
+        for (const auto& secret : desc.secrets) writer.mask().addSecret(secret);
+        for (const auto& name : desc.sensitiveHeaders) writer.mask().addSensitiveHeader(name);
     }
     world_.checkReferences(scenario.steps);
 }

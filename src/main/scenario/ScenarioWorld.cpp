@@ -26,21 +26,21 @@ ScenarioWorld::ScenarioWorld(const Scenario& scenario) {
         if (what.rfind(prefix, 0) == 0) what.erase(0, prefix.size());
         throw ScenarioError(what.rfind("top level", 0) == 0 ? "desktop" + what.substr(9) : "desktop." + what);
     }
-    for (const ServerSpec& spec : scenario.servers) {
+    for (const ServerSpec& desc : scenario.servers) {
         sim::SimSecretMask* mask = nullptr;
-        if (spec.webSocket) {
-            auto& server = *webSocketServers_.emplace_back(std::make_unique<sim::SimWebSocketServer>(spec.origin));
-            for (const auto& endpoint : spec.endpoints) server.endpoint(endpoint);
+        if (desc.webSocket) {
+            auto& server = *webSocketServers_.emplace_back(std::make_unique<sim::SimWebSocketServer>(desc.origin));
+            for (const auto& endpoint : desc.endpoints) server.endpoint(endpoint);
             webSockets_.attach(server);
             mask = &server.secrets();
         } else {
-            auto& server = *httpServers_.emplace_back(std::make_unique<sim::SimHttpServer>(spec.origin));
-            for (const auto& route : spec.routes) server.route(route);
+            auto& server = *httpServers_.emplace_back(std::make_unique<sim::SimHttpServer>(desc.origin));
+            for (const auto& route : desc.routes) server.route(route);
             http_.attach(server);
             mask = &server.secrets();
         }
-        for (const auto& secret : spec.secrets) mask->addSecret(secret);
-        for (const auto& name : spec.sensitiveHeaders) mask->addSensitiveHeader(name);
+        for (const auto& secret : desc.secrets) mask->addSecret(secret);
+        for (const auto& name : desc.sensitiveHeaders) mask->addSensitiveHeader(name);
     }
 }
 

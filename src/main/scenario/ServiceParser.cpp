@@ -68,10 +68,10 @@ ServerSpec server(const JsonNode& node) {
 std::vector<ServerSpec> services(const JsonNode& node) {
     std::vector<ServerSpec> out;
     for (std::size_t i = 0, n = node.size(kMaxServers); i < n; ++i) {
-        ServerSpec spec = server(node[i]);
-        const bool taken = std::any_of(out.begin(), out.end(), [&](const ServerSpec& s) { return s.origin == spec.origin; });
+        ServerSpec desc = server(node[i]);
+        const bool taken = std::any_of(out.begin(), out.end(), [&](const ServerSpec& s) { return s.origin == desc.origin; });
         if (taken) node[i].at("origin").fail("is the origin of an earlier server");
-        out.push_back(std::move(spec));
+        out.push_back(std::move(desc));
     }
     return out;
 }

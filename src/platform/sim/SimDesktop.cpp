@@ -22,14 +22,14 @@ SimDesktop::SimDesktop(rt::Executor& executor, SimDesktopOptions options)
                        .localizedName = options.ownName});
 }
 
-std::int32_t SimDesktop::launchApp(SimAppSpec spec, bool frontmost) {
-    const std::int32_t pid = workspace_.launch(std::move(spec));
+std::int32_t SimDesktop::launchApp(SimAppSpec desc, bool frontmost) {
+    const std::int32_t pid = workspace_.launch(std::move(desc));
     if (frontmost) workspace_.bringToFront(pid);
     return pid;
 }
 
-std::uint64_t SimDesktop::addElement(std::int32_t pid, std::uint64_t parent, const SimElementSpec& spec) {
-    return tree_.add(pid, parent, spec);
+std::uint64_t SimDesktop::addElement(std::int32_t pid, std::uint64_t parent, const SimElementSpec& desc) {
+    return tree_.add(pid, parent, desc);
 }
 
 std::uint64_t SimDesktop::addFocusedField(std::int32_t pid, const SimElementSpec& field) {

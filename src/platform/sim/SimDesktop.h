@@ -58,9 +58,9 @@ public:
     [[nodiscard]] std::int32_t ownPid() const { return workspace_.ownProcessId(); }
 
     /// Launches an application, optionally bringing it to the front.
-    std::int32_t launchApp(SimAppSpec spec, bool frontmost = false);
+    std::int32_t launchApp(SimAppSpec desc, bool frontmost = false);
     /// Adds an element under `parent` (0: a new window of the application).
-    std::uint64_t addElement(std::int32_t pid, std::uint64_t parent, const SimElementSpec& spec);
+    std::uint64_t addElement(std::int32_t pid, std::uint64_t parent, const SimElementSpec& desc);
     /// The common shape: a window holding one text element that has the application's focus.
     std::uint64_t addFocusedField(std::int32_t pid, const SimElementSpec& field);
     void focus(std::int32_t pid, std::uint64_t element) { tree_.focus(pid, element); }

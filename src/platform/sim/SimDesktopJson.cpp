@@ -127,25 +127,25 @@ void Builder::element(std::int32_t pid, std::uint64_t parent, const json& item, 
     if (depth > kMaxDepth) bad(where, "elements nest too deeply");
     if (!item.is_object()) bad(where, "an element is an object");
     if (++elementCount_ > kMaxDescribedElements) bad(where, "too many elements");
-    SimElementSpec spec;
-    spec.role = field<std::string>(item, "role", where, depth == 0 ? std::string(ports::roles::kWindow)
+    SimElementSpec desc;
+    desc.role = field<std::string>(item, "role", where, depth == 0 ? std::string(ports::roles::kWindow)
                                                                    : std::string(ports::roles::kGroup));
-    spec.title = field<std::string>(item, "title", where, "");
-    if (item.contains("text")) spec.text = field<std::string>(item, "text", where, "");
-    if (item.contains("selection")) spec.selection = rangeOf(item["selection"], where + ".selection");
-    if (item.contains("editable")) spec.editable = field<bool>(item, "editable", where, false);
+    desc.title = field<std::string>(item, "title", where, "");
+    if (item.contains("text")) desc.text = field<std::string>(item, "text", where, "");
+    if (item.contains("selection")) desc.selection = rangeOf(item["selection"], where + ".selection");
+    if (item.contains("editable")) desc.editable = field<bool>(item, "editable", where, false);
     if (item.contains("settable")) {
         std::vector<AXAttribute> settable;
         for (const auto& name : field<std::vector<std::string>>(item, "settable", where, {})) {
             settable.push_back(attributeNamed(name, where + ".settable"));
         }
-        spec.settable = std::move(settable);
+        desc.settable = std::move(settable);
     }
-    if (item.contains("html")) spec.html = field<std::string>(item, "html", where, "");
-    if (item.contains("rtf")) spec.rtf = field<std::string>(item, "rtf", where, "");
-    const std::uint64_t id = desktop_.addElement(pid, parent, spec);
+    if (item.contains("html")) desc.html = field<std::string>(item, "html", where, "");
+    if (item.contains("rtf")) desc.rtf = field<std::string>(item, "rtf", where, "");
+    const std::uint64_t id = desktop_.addElement(pid, parent, desc);
     SimElement& e = desktop_.element(id);
-    if (spec.selection && e.selection != *spec.selection) bad(where + ".selection", "lies outside the text");
+    if (desc.selection && e.selection != *desc.selection) bad(where + ".selection", "lies outside the text");
     if (item.contains("maxStringForRange")) e.maxStringForRange = field<std::int64_t>(item, "maxStringForRange", where, 0);
     if (item.contains("visibleRange")) e.visibleRange = rangeOf(item["visibleRange"], where + ".visibleRange");
     faults(e, item, where);
@@ -165,27 +165,27 @@ void Builder::apps(const json& list) {
         const json& item = list[i];
         const std::string where = "apps[" + std::to_string(i) + "]";
         if (!item.is_object()) bad(where, "an application is an object");
-        SimAppSpec spec;
-        spec.pid = field<std::int32_t>(item, "pid", where, 0);
-        if (spec.pid < 0) bad(where + ".pid", "must be positive");
-        if (spec.pid != 0 && desktop_.workspace().find(spec.pid) != nullptr) bad(where + ".pid", "is taken");
-        spec.bundleIdentifier = field<std::string>(item, "bundleIdentifier", where, "");
-        spec.localizedName = field<std::string>(item, "name", where, "");
-        spec.bundlePath = field<std::string>(item, "bundlePath", where, "");
-        spec.executablePath = field<std::string>(item, "executablePath", where, "");
-        spec.bundleFiles = field<std::vector<std::string>>(item, "bundleFiles", where, {});
-        spec.activationDelaySeconds = field<double>(item, "activationDelay", where, 0);
-        spec.refusesActivation = field<bool>(item, "refusesActivation", where, false);
-        spec.keyDelaySeconds = field<double>(item, "keyDelay", where, 0);
+        SimAppSpec desc;
+        desc.pid = field<std::int32_t>(item, "pid", where, 0);
+        if (desc.pid < 0) bad(where + ".pid", "must be positive");
+        if (desc.pid != 0 && desktop_.workspace().find(desc.pid) != nullptr) bad(where + ".pid", "is taken");
+        desc.bundleIdentifier = field<std::string>(item, "bundleIdentifier", where, "");
+        desc.localizedName = field<std::string>(item, "name", where, "");
+        desc.bundlePath = field<std::string>(item, "bundlePath", where, "");
+        desc.executablePath = field<std::string>(item, "executablePath", where, "");
+        desc.bundleFiles = field<std::vector<std::string>>(item, "bundleFiles", where, {});
+        desc.activationDelaySeconds = field<double>(item, "activationDelay", where, 0);
+        desc.refusesActivation = field<bool>(item, "refusesActivation", where, false);
+        desc.keyDelaySeconds = field<double>(item, "keyDelay", where, 0);
         if (item.contains("shortcut")) {
-            spec.shortcutFlags = 0;
+            desc.shortcutFlags = 0;
             for (const auto& name : field<std::vector<std::string>>(item, "shortcut", where, {})) {
                 auto flag = flagFromName(name);
                 if (!flag) bad(where + ".shortcut", "unknown modifier \"" + name + "\"");
-                spec.shortcutFlags |= *flag;
+                desc.shortcutFlags |= *flag;
             }
         }
-        const std::int32_t pid = desktop_.launchApp(std::move(spec));
+        const std::int32_t pid = desktop_.launchApp(std::move(desc));
         if (field<bool>(item, "frontmost", where, false)) {
             if (front != 0) bad(where + ".frontmost", "only one application can be in front");
             front = pid;

@@ -25,7 +25,7 @@ std::uint64_t SimElementTree::applicationElement(std::int32_t pid) {
     return id;
 }
 
-std::uint64_t SimElementTree::add(std::int32_t pid, std::uint64_t parent, const SimElementSpec& spec) {
+std::uint64_t SimElementTree::add(std::int32_t pid, std::uint64_t parent, const SimElementSpec& desc) {
     VESKA_CHECK(elements_.size() < kMaxElements, "too many simulated elements");
     const std::uint64_t parentId = parent == 0 ? applicationElement(pid) : parent;
     SimElement* parentElement = find(parentId);
@@ -33,20 +33,20 @@ std::uint64_t SimElementTree::add(std::int32_t pid, std::uint64_t parent, const 
     SimElement e;
     e.id = nextId_++;
     e.pid = pid;
-    e.role = spec.role;
-    e.title = spec.title;
-    e.hasText = spec.text.has_value();
-    e.text = toUtf16(spec.text.value_or(""));
-    e.selection = spec.selection.value_or(ports::TextRange{static_cast<std::int64_t>(e.text.size()), 0});
+    e.role = desc.role;
+    e.title = desc.title;
+    e.hasText = desc.text.has_value();
+    e.text = toUtf16(desc.text.value_or(""));
+    e.selection = desc.selection.value_or(ports::TextRange{static_cast<std::int64_t>(e.text.size()), 0});
     if (!e.validRange(e.selection)) e.selection = {static_cast<std::int64_t>(e.text.size()), 0};
-    e.editable = spec.editable.value_or(e.hasText && isTextEntryRole(spec.role));
-    if (spec.settable) {
-        e.settable.insert(spec.settable->begin(), spec.settable->end());
+    e.editable = desc.editable.value_or(e.hasText && isTextEntryRole(desc.role));
+    if (desc.settable) {
+        e.settable.insert(desc.settable->begin(), desc.settable->end());
     } else if (e.editable) {
         e.settable = {AXAttribute::value, AXAttribute::selectedText, AXAttribute::selectedTextRange, AXAttribute::focused};
     }
-    e.html = spec.html;
-    e.rtf = spec.rtf;
+    e.html = desc.html;
+    e.rtf = desc.rtf;
     e.parent = parentId;
     parentElement->children.push_back(e.id);
     const std::uint64_t id = e.id;

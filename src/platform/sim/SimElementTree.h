@@ -20,7 +20,7 @@ public:
     /// The application element of `pid`.
     std::uint64_t applicationElement(std::int32_t pid);
     /// Adds an element under `parent` (0: a window of the application); returns its id.
-    std::uint64_t add(std::int32_t pid, std::uint64_t parent, const SimElementSpec& spec);
+    std::uint64_t add(std::int32_t pid, std::uint64_t parent, const SimElementSpec& desc);
     /// Removes an element and everything below it; their handles go stale.
     void remove(std::uint64_t id);
     /// Gives `id` the focus within its application (0 clears the application's focus).

@@ -19,7 +19,7 @@ void SimKeyEffects::receive(std::int32_t pid, const ports::KeyEvent& event, KeyF
     if (app == nullptr) return;
     const double now = executor_.now();
     double& busy = busyUntil_[pid];
-    const double delay = app->spec.keyDelaySeconds;
+    const double delay = app->desc.keyDelaySeconds;
     if (delay <= 0 && busy <= now) {
         handle(pid, event.keyCode, effective);
         return;
@@ -44,7 +44,7 @@ void SimKeyEffects::handle(std::int32_t pid, KeyCode code, KeyFlags effective) {
 std::string SimKeyEffects::act(const SimApp& app, SimElement* element, KeyCode code, KeyFlags modifiers) {
     if (element == nullptr) return {};
     const bool isShortcutKey = code == keys::kV || code == keys::kC || code == keys::kA;
-    if (isShortcutKey && modifiers == app.spec.shortcutFlags) return shortcut(element, code);
+    if (isShortcutKey && modifiers == app.desc.shortcutFlags) return shortcut(element, code);
     if (!element->editable || !element->hasText) return {};
     if (code == keys::kDelete) {
         auto unit = SimElement::DeleteUnit::cluster;

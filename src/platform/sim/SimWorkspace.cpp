@@ -10,22 +10,22 @@ namespace veska::sim {
 SimWorkspace::SimWorkspace(rt::Executor& executor, SimTrace& trace, std::int32_t ownPid)
     : executor_(executor), trace_(trace), ownPid_(ownPid) {}
 
-std::int32_t SimWorkspace::launch(SimAppSpec spec) {
-    std::int32_t pid = spec.pid;
+std::int32_t SimWorkspace::launch(SimAppSpec desc) {
+    std::int32_t pid = desc.pid;
     if (pid == 0) {
         while (apps_.contains(nextPid_) || nextPid_ == ownPid_) ++nextPid_;
         pid = nextPid_++;
     }
     VESKA_CHECK(pid > 0, "process ids are positive");
     VESKA_CHECK(!apps_.contains(pid), "two applications with one process id");
-    spec.pid = pid;
+    desc.pid = pid;
     SimApp app;
     app.info.pid = pid;
-    app.info.bundleIdentifier = spec.bundleIdentifier;
-    app.info.localizedName = spec.localizedName;
-    app.info.bundlePath = spec.bundlePath;
-    app.info.executablePath = spec.executablePath;
-    app.spec = std::move(spec);
+    app.info.bundleIdentifier = desc.bundleIdentifier;
+    app.info.localizedName = desc.localizedName;
+    app.info.bundlePath = desc.bundlePath;
+    app.info.executablePath = desc.executablePath;
+    app.desc = std::move(desc);
     apps_.emplace(pid, std::move(app));
     launchOrder_.push_back(pid);
     return pid;
@@ -95,13 +95,13 @@ std::optional<ports::RunningApp> SimWorkspace::application(std::int32_t pid) con
 bool SimWorkspace::activate(std::int32_t pid) {
     ++activationRequests_[pid];
     const SimApp* app = find(pid);
-    if (app == nullptr || app->info.terminated || app->spec.refusesActivation) return false;
-    if (app->spec.activationDelaySeconds <= 0) {
+    if (app == nullptr || app->info.terminated || app->desc.refusesActivation) return false;
+    if (app->desc.activationDelaySeconds <= 0) {
         setFront(pid);
         return true;
     }
     std::erase_if(pendingActivations_, [](const rt::Timer& timer) { return !timer.pending(); });
-    pendingActivations_.push_back(executor_.postAfter(app->spec.activationDelaySeconds, [this, pid] {
+    pendingActivations_.push_back(executor_.postAfter(app->desc.activationDelaySeconds, [this, pid] {
         if (isRunning(pid)) setFront(pid);
     }));
     return true;
@@ -121,7 +121,7 @@ bool SimWorkspace::fileExists(const std::string& path) const {
         const std::string& bundle = app.info.bundlePath;
         if (bundle.empty()) continue;
         if (existsUnder(bundle)) return true;
-        for (const auto& relative : app.spec.bundleFiles) {
+        for (const auto& relative : app.desc.bundleFiles) {
             if (existsUnder(bundle + "/" + relative)) return true;
         }
     }

@@ -38,7 +38,7 @@ struct SimAppSpec {
 
 struct SimApp {
     ports::RunningApp info;
-    SimAppSpec spec;
+    SimAppSpec desc;
 };
 
 /// The applications of the simulated desktop and which one is in front. Veska's own process
@@ -48,7 +48,7 @@ public:
     SimWorkspace(rt::Executor& executor, SimTrace& trace, std::int32_t ownPid);
 
     /// Starts an application (in the background); returns its process id.
-    std::int32_t launch(SimAppSpec spec);
+    std::int32_t launch(SimAppSpec desc);
     /// The user brings an application to the front (at once, no request).
     void bringToFront(std::int32_t pid);
     /// No application in front (the desktop itself has focus).

@@ -32,15 +32,15 @@ public:
 
     ports::Processes& processes() override { return processes_; }
 
-    ports::ProcessLaunch program(const contract::ProgramSpec& spec) override {
+    ports::ProcessLaunch program(const contract::ProgramSpec& desc) override {
         SimProgram program;
-        program.exitCode = spec.exitCode;
-        if (!spec.out.empty()) program.output.push_back({0, SimStream::out, spec.out});
-        if (!spec.err.empty()) program.output.push_back({0, SimStream::err, spec.err});
-        program.lifetimeSeconds = spec.lifetimeSeconds;
-        program.echoArguments = spec.echoArguments;
-        program.echoVariables = spec.echoVariables;
-        program.echoWorkingDirectory = spec.echoWorkingDirectory;
+        program.exitCode = desc.exitCode;
+        if (!desc.out.empty()) program.output.push_back({0, SimStream::out, desc.out});
+        if (!desc.err.empty()) program.output.push_back({0, SimStream::err, desc.err});
+        program.lifetimeSeconds = desc.lifetimeSeconds;
+        program.echoArguments = desc.echoArguments;
+        program.echoVariables = desc.echoVariables;
+        program.echoWorkingDirectory = desc.echoWorkingDirectory;
         ports::ProcessLaunch launch;
         launch.executable = "/sim/bin/program-" + std::to_string(programs_++);
         processes_.install(launch.executable, std::move(program));
