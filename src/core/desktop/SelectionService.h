@@ -1,14 +1,73 @@
 // Reading the selection of any application, and inserting text into its focused field.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "core/desktop/DesktopServices.h"
+#include "core/desktop/TextSource.h"
+#include "runtime/AsyncMutex.h"
 #include "runtime/Task.h"
 
 namespace veska {
+
+/// What one selection lookup met beyond the selection limit. Each lookup has its own record,
+/// so lookups running at the same time never see each other's.
+class Oversized {
+public:
+    /// A selection longer than the limit was met.
+    bool seen = false;
+    /// The first over-long text met, kept for the caller.
+    std::optional<std::string> text{};
+    /// The lookup could not look because a permission is missing.
+    bool blind = false;
+
+    /// Notes an over-long selection; only the first one's text is kept.
+    void note(const std::string& overLong) {
+        seen = true;
+        if (!text) text = overLong;
+    }
+};
+
+/// A selection found by a lookup.
+struct SelectionHit {
+    std::string text;
+    TextSource source = TextSource::selection;
+
+    friend bool operator==(const SelectionHit&, const SelectionHit&) = default;
+};
+
+/// The outcome of a full lookup. `oversized` and `blind` are false whenever `hit` is present.
+struct SelectionLookup {
+    std::optional<SelectionHit> hit{};
+    bool oversized = false;
+    bool blind = false;
+
+    friend bool operator==(const SelectionLookup&, const SelectionLookup&) = default;
+};
+
+/// The outcome of an accessibility-only lookup. `cut`: the text is longer than the selection
+/// limit, or is the part kept from an over-long selection; the caller shortens it.
+struct AXOnlySelection {
+    std::optional<std::string> text{};
+    bool cut = false;
+    bool oversized = false;
+    bool blind = false;
+
+    friend bool operator==(const AXOnlySelection&, const AXOnlySelection&) = default;
+};
+
+/// The rich forms of a copied selection, handed out once.
+struct RichForms {
+    std::optional<std::string> html{};
+    std::optional<std::string> rtf{};
+
+    friend bool operator==(const RichForms&, const RichForms&) = default;
+};
 
 /// The accessibility, pasteboard and synthetic-key functions shared by every action that
 /// reads or writes another application's text. One instance per process (it holds the
@@ -51,11 +110,55 @@ public:
     /// Posts key-ups of both Controls, both Options and both Shifts.
     void releaseStuckModifiers();
 
+    // ---- Read side -----------------------------------------------------------------------
+
+    /// The selection limit: user-perceived characters for texts, UTF-16 units for ranges.
+    static constexpr std::int64_t kSelectionLimit = 15000;
+
+    /// The selected text of the focused application: accessibility first, then a Command+C
+    /// copy that gives the user's clipboard back. Runs on `services.lookups`; resumes the
+    /// caller on its own executor.
+    rt::Task<SelectionLookup> lookupSelectionAsync();
+    /// Accessibility only: never touches the pasteboard nor posts keys.
+    rt::Task<AXOnlySelection> selectedTextAXOnlyAsync();
+    /// The HTML or RTF of the last copied selection if its plain text is `text`; each copy's
+    /// forms are handed out once.
+    std::optional<RichForms> takeRich(const std::string& text);
+
     [[nodiscard]] const DesktopServices& services() const { return services_; }
 
 private:
+    struct RichCopy {
+        std::string plain;
+        std::optional<std::string> html;
+        std::optional<std::string> rtf;
+    };
+
+    // Insert side.
+    /// Key-ups of the modifiers a user may still hold; false when they could not be posted.
+    bool postModifierReleases();
+    rt::Task<void> keyboardPaste(bool longTimings);
+
+    // Read side: the accessibility search (each step notes over-long texts in `record`).
+    ports::AXElement focusedElement();
+    std::optional<std::string> axString(ports::AXElement element, ports::AXAttribute attribute);
+    std::optional<std::string> selectedViaRange(ports::AXElement element, Oversized& record);
+    std::optional<std::string> compactSelection(ports::AXElement element, Oversized& record);
+    std::optional<std::string> bfsSelection(ports::AXElement root, int maxNodes, int maxDepth, Oversized& record);
+    std::optional<std::string> findSelectedText(ports::AXElement element, Oversized& record);
+    /// The focused element of the frontmost application, asked with the look-up time-out.
+    ports::AXElement frontmostFocusedElement();
+    rt::Task<std::optional<std::string>> resolveSelectedInField(std::shared_ptr<Oversized> record);
+    rt::Task<std::optional<std::string>> copySelectionViaCommandC(std::shared_ptr<Oversized> record);
+    AXOnlySelection selectedTextAXOnly(Oversized& record);
+    void keepRich(std::optional<RichCopy> copy);
+
     DesktopServices services_;
-    bool didPromptInputMonitoring_ = false;
+    std::atomic<bool> didPromptInputMonitoring_ = false;
+    /// Held for the whole of a Command+C copy, so that two copies never interleave.
+    rt::AsyncMutex copyLock_;
+    std::mutex richLock_;
+    std::optional<RichCopy> lastRich_;  // guarded by richLock_
 };
 
 }  // namespace veska
