@@ -42,6 +42,7 @@ TEST(SelectionCopy, GivesTheUsersPlainTextBackWhateverWasCopied) {
         {"rich clipboard keeps its text only", {.plainText = "mine", .html = "<b>mine</b>"}, {5, 2}, "me",
          0.03 + 0.04 + 0.06},
         {"empty clipboard stays empty", {}, {0, 7}, "copy me", 0.03 + 0.04 + 0.06},
+        {"invalid UTF-8 comes back byte for byte", {.plainText = "\xC3(\xFF"}, {0, 4}, "copy", 0.03 + 0.04 + 0.06},
         {"nothing selected: ten polls, then none", {.plainText = "mine"}, {2, 0}, std::nullopt, 0.03 + 0.04 + 0.6},
         {"spaces only are no selection", {.plainText = "mine"}, {4, 1}, std::nullopt, 0.03 + 0.04 + 0.06},
     };

@@ -262,5 +262,54 @@ TEST(SelectionLookup, StalledAppCostsOnlyTheShortTimeouts) {
     EXPECT_NEAR(rig.desktop.accessibility().blockedSeconds(), 0.35 + 0.25, 1e-9);
 }
 
+TEST(SelectionLookup, OddAccessibilityValuesNeverStopTheSearch) {
+    struct Row {
+        const char* name;
+        std::function<void(sim::SimElement&)> odd;
+        std::optional<std::string> expected;
+        bool cut;
+    };
+    const std::vector<Row> rows{
+        {"selected text of the wrong type: the range is read",
+         [](sim::SimElement& e) { e.overrides[AXAttribute::selectedText] = std::int64_t{3}; }, "ell", false},
+        {"invalid UTF-8 comes back as it was",
+         [](sim::SimElement& e) { e.overrides[AXAttribute::selectedText] = std::string("\xFF\xFEok"); }, "\xFF\xFEok",
+         false},
+        {"a range before the text",
+         [](sim::SimElement& e) {
+             refuseSelectedText(e);
+             e.overrides[AXAttribute::selectedTextRange] = TextRange{-5, 3};
+         },
+         std::nullopt, false},
+        {"a range of absurd length",
+         [](sim::SimElement& e) {
+             refuseSelectedText(e);
+             e.overrides[AXAttribute::selectedTextRange] = TextRange{INT64_MAX, INT64_MAX};
+         },
+         std::nullopt, false},
+        {"children that are no list",
+         [](sim::SimElement& e) {
+             refuseSelectedText(e);
+             e.readFaults[AXAttribute::selectedTextRange] = {};
+             e.overrides[AXAttribute::children] = std::string("none");
+         },
+         std::nullopt, false},
+        {"a million characters",
+         [](sim::SimElement& e) {
+             e.text = std::u16string(1'000'000, u'm');
+             e.selection = {0, 1'000'000};
+         },
+         std::string(1'000'000, 'm'), true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SelectionRig rig;
+        row.odd(rig.desktop.element(rig.field("AXTextArea", "hello", TextRange{1, 3})));
+        const AXOnlySelection result = rig.lookupAXOnly();
+        EXPECT_EQ(result.text, row.expected);
+        EXPECT_EQ(result.cut, row.cut);
+    }
+}
+
 }  // namespace
 }  // namespace veska::testing
