@@ -129,15 +129,7 @@ rt::Task<void> LiveTyper::apply(std::string newText) {
         co_return;
     }
     const std::size_t deleteCount = edit.deletedCharacters;
-    std::size_t deletedNow = deleteCount;
-    if (deleteCount >= 1 && canPostKeys_) {
-        deletedNow = co_await postDeletes(deleteCount);
-    } else if (deleteCount >= 1) {
-        std::vector<ports::SyntheticKey> keys;
-        keys.reserve(deleteCount * kDeletePair.size());
-        for (std::size_t i = 0; i < deleteCount; ++i) keys.insert(keys.end(), kDeletePair.begin(), kDeletePair.end());
-        services_.poster.postViaAutomation(keys);
-    }
+    const std::size_t deletedNow = co_await deleteBeforeCaret(deleteCount);
     if (deletedNow < deleteCount || !mayType()) {
         // The user switched away in the middle of the step: what stands in the field is the
         // old text less the characters deleted so far; the rest waits for the target.
@@ -148,6 +140,20 @@ rt::Task<void> LiveTyper::apply(std::string newText) {
     if (!edit.insert.empty()) pasteTail(std::string(edit.insert));
     setTyped(std::move(newText));
     co_await rt::sleepFor(pauseAfterTyping(deleteCount));
+}
+
+rt::Task<std::size_t> LiveTyper::deleteBeforeCaret(std::size_t count) {
+    if (count == 0) co_return 0;
+    if (canPostKeys_) {
+        const std::size_t posted = co_await postDeletes(count);
+        co_return posted;
+    }
+    // The automation service types the whole repeat at once.
+    std::vector<ports::SyntheticKey> keys;
+    keys.reserve(count * kDeletePair.size());
+    for (std::size_t i = 0; i < count; ++i) keys.insert(keys.end(), kDeletePair.begin(), kDeletePair.end());
+    services_.poster.postViaAutomation(keys);
+    co_return count;
 }
 
 rt::Task<std::size_t> LiveTyper::postDeletes(std::size_t count) {

@@ -60,6 +60,9 @@ private:
     rt::Task<void> drain();
     /// One typing step from `typed` to `newText`.
     rt::Task<void> apply(std::string newText);
+    /// Deletes `count` characters before the caret by keys, or through the automation service
+    /// when keys cannot be posted; how many went out.
+    rt::Task<std::size_t> deleteBeforeCaret(std::size_t count);
     /// Posts `count` Deletes in bursts; how many were posted (fewer when the target left the
     /// front or an event could not be made).
     rt::Task<std::size_t> postDeletes(std::size_t count);

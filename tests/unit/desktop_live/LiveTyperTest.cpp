@@ -310,5 +310,20 @@ TEST(LiveTyper, UpdatesFromAnotherThreadAreTypedOnTheQueue) {
     EXPECT_EQ(desk.fieldText(), "hello");
 }
 
+TEST(LiveTyper, DestroyedInTheMiddleOfAStepPostsNothingMore) {
+    LiveTyperDesk desk(Route::keys);
+    desk.start();
+    desk.say(std::string(40, 'x'));
+    desk.typer->update("");
+    desk.loop.runFor(0.001);  // between two bursts of Deletes
+    desk.typer->update("y");  // queued behind the running step
+    desk.typer.reset();
+    desk.mark();
+    desk.loop.runFor(1.0);
+    EXPECT_TRUE(desk.postedAt(k::kDelete).empty());
+    EXPECT_TRUE(desk.postedAt(k::kV).empty());
+    EXPECT_EQ(desk.fieldText(), std::string(24, 'x'));
+}
+
 }  // namespace
 }  // namespace veska::testing
