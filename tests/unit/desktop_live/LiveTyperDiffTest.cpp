@@ -52,17 +52,5 @@ TEST(TypingEditProperty, AgreesWithTheCharacterByCharacterStep) {
     EXPECT_TRUE(ok);
 }
 
-TEST(TypingEditProperty, DroppingCharactersTakesWholeClustersFromTheEnd) {
-    const bool ok = rc::check([] {
-        const std::string text = *textOfPieces(20);
-        const std::vector<std::string> all = clusters(text);
-        const auto count = *rc::gen::inRange<std::size_t>(0, all.size() + 3);
-        std::string expected;
-        for (std::size_t i = 0; i + count < all.size(); ++i) expected += all[i];
-        RC_ASSERT(std::string(dropLastCharacters(text, count)) == expected);
-    });
-    EXPECT_TRUE(ok);
-}
-
 }  // namespace
 }  // namespace veska::testing
