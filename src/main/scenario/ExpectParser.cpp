@@ -1,4 +1,7 @@
 // Reading the expectations of a scenario: what the user should observe at a step's time.
+#include <algorithm>
+#include <iterator>
+
 #include "main/scenario/ParseParts.h"
 #include "platform/sim/SimUrl.h"
 
@@ -83,16 +86,36 @@ ExpectWebSocket websocket(const JsonNode& node, const KnownIds& ids) {
     return out;
 }
 
+ExpectGestures gestures(const JsonNode& node) {
+    node.allowOnly({"gestures"});
+    static constexpr std::string_view kNames[] = {"onSTTToggle", "onSTTHoldStart", "onSTTHoldEnd",
+                                                  "onRead",      "onTranslate",    "onToggleOutput",
+                                                  "onFixSelection", "onCycleMode", "onCancel"};
+    const JsonNode list = node.at("gestures");
+    ExpectGestures out;
+    for (std::size_t i = 0, n = list.size(kMaxExpectedItems); i < n; ++i) {
+        std::string name = list[i].string();
+        if (std::find(std::begin(kNames), std::end(kNames), name) == std::end(kNames)) {
+            list[i].fail("is not a gesture (onSTTToggle, onSTTHoldStart, onSTTHoldEnd, onRead, onTranslate, "
+                         "onToggleOutput, onFixSelection, onCycleMode, onCancel)");
+        }
+        out.names.push_back(std::move(name));
+    }
+    return out;
+}
+
 }  // namespace
 
 Expectation expectation(const JsonNode& node, const KnownIds& ids) {
     const std::string_view subject =
-        node.oneOf({"field", "clipboard", "front", "keysReceived", "requests", "response", "websocket"}, "subject");
+        node.oneOf({"field", "clipboard", "front", "keysReceived", "requests", "response", "websocket", "gestures"},
+                   "subject");
     if (subject == "field") return field(node);
     if (subject == "keysReceived") return keysReceived(node);
     if (subject == "requests") return requests(node);
     if (subject == "response") return response(node, ids);
     if (subject == "websocket") return websocket(node, ids);
+    if (subject == "gestures") return gestures(node);
     node.allowOnly({subject});
     // null is meaningful here: nothing on the clipboard, no application in front.
     const bool none = node.json()[std::string(subject)].is_null();

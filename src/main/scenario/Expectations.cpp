@@ -118,7 +118,8 @@ Verdict webSocket(const ExpectWebSocket& e, const ClientExchanges& clients) {
 
 }  // namespace
 
-Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients) {
+Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients,
+              const std::vector<std::string>& gesturesFired) {
     return std::visit(Overloaded{
                           [&](const ExpectField& e) { return field(e, world); },
                           [&](const ExpectClipboard& e) { return clipboard(e, world); },
@@ -127,6 +128,11 @@ Verdict check(const Expectation& expectation, ScenarioWorld& world, const Client
                           [&](const ExpectRequests& e) { return requests(e, world); },
                           [&](const ExpectResponse& e) { return response(e, clients); },
                           [&](const ExpectWebSocket& e) { return webSocket(e, clients); },
+                          [&](const ExpectGestures& e) {
+                              Verdict v{true, "gestures"};
+                              compare(v, "gestures", e.names, gesturesFired);
+                              return v;
+                          },
                       },
                       expectation);
 }

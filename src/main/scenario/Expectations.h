@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "main/scenario/ClientExchanges.h"
 #include "main/scenario/Scenario.h"
@@ -19,7 +20,9 @@ struct Verdict {
     TraceWriter::Fields actual = TraceWriter::Fields::object();
 };
 
-/// Looks at the world now. Pure: reading state never changes it.
-Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients);
+/// Looks at the world now, and at the gesture callbacks fired so far (by name, in order).
+/// Pure: reading state never changes it.
+Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients,
+              const std::vector<std::string>& gesturesFired);
 
 }  // namespace veska::scenario

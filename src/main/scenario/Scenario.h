@@ -15,6 +15,7 @@
 #include "platform/sim/SimWebSocketScript.h"
 #include "ports/Accessibility.h"
 #include "ports/HttpRequest.h"
+#include "ports/KeyEventSource.h"
 #include "ports/Pasteboard.h"
 #include "ports/WebSocketClient.h"
 
@@ -98,6 +99,18 @@ struct Cancel {
 struct Wait {
     double seconds = 0;
 };
+/// Veska's controller says whether Escape must be consumed (work is running).
+struct SwallowEscape {
+    bool on = false;
+};
+/// Veska's controller makes fn deaf for a while (after inserting a dictation's text).
+struct SuppressFn {
+    double seconds = 0;
+};
+/// The system disables the key taps, telling them why.
+struct DisableTap {
+    ports::KeyEventKind notice = ports::KeyEventKind::tapDisabledByTimeout;
+};
 
 // ---- expectations ----
 
@@ -139,15 +152,20 @@ struct ExpectWebSocket {
     std::optional<std::vector<std::string>> received;
 };
 
-using Expectation =
-    std::variant<ExpectField, ExpectClipboard, ExpectFront, ExpectKeys, ExpectRequests, ExpectResponse, ExpectWebSocket>;
+/// The gesture callbacks fired since the start, by name, in order.
+struct ExpectGestures {
+    std::vector<std::string> names;
+};
+
+using Expectation = std::variant<ExpectField, ExpectClipboard, ExpectFront, ExpectKeys, ExpectRequests, ExpectResponse,
+                                 ExpectWebSocket, ExpectGestures>;
 
 struct Expect {
     Expectation what;
 };
 
 using Action = std::variant<UserKey, PostKeys, TypeText, Activate, Focus, Select, Copy, SendRequest, Connect, SendFrame,
-                            Disconnect, Cancel, Wait, Expect>;
+                            Disconnect, Cancel, Wait, Expect, SwallowEscape, SuppressFn, DisableTap>;
 
 struct Step {
     std::size_t index = 0;

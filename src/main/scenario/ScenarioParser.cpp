@@ -173,12 +173,20 @@ Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
         return Cancel{id};
     }
     if (kind == "wait") return Wait{value.seconds(kMaxScenarioSeconds)};
+    if (kind == "swallowEscape") return SwallowEscape{value.boolean()};
+    if (kind == "suppressFn") return SuppressFn{value.seconds(kMaxScenarioSeconds)};
+    if (kind == "disableTap") {
+        const std::string by = value.string();
+        if (by != "timeout" && by != "userInput") value.fail("is \"timeout\" or \"userInput\"");
+        return DisableTap{by == "timeout" ? ports::KeyEventKind::tapDisabledByTimeout
+                                          : ports::KeyEventKind::tapDisabledByUserInput};
+    }
     return Expect{parse::expectation(value, ids)};
 }
 
 constexpr std::initializer_list<std::string_view> kStepKinds = {
     "key", "post", "type", "activate", "focus", "select", "copy", "request", "connect", "send", "disconnect", "cancel",
-    "wait", "expect"};
+    "wait", "expect", "swallowEscape", "suppressFn", "disableTap"};
 
 /// Fails for a step that names no kind this version knows, saying which member it took for one.
 void requireKnownKind(const JsonNode& node) {

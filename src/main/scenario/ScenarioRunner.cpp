@@ -34,6 +34,9 @@ ScenarioRunner::ScenarioRunner(const Scenario& scenario, TraceWriter& writer)
         for (const auto& name : desc.sensitiveHeaders) writer.mask().addSensitiveHeader(name);
     }
     world_.checkReferences(scenario.steps);
+    auto gestures = std::make_unique<GestureObserver>(world_);
+    gestures_ = gestures.get();
+    timeline_.add(std::move(gestures));
 }
 
 RunResult ScenarioRunner::run() {
@@ -127,10 +130,23 @@ void ScenarioRunner::perform(const Step& step) {
                 time_ += wait.seconds;
                 timeline_.advanceTo(time_);
             },
+            [&](const SwallowEscape& swallow) {
+                timeline_.emit("swallowEscape", Fields{{"on", swallow.on}});
+                gestures_->monitor().setSwallowEscape(swallow.on);
+            },
+            [&](const SuppressFn& suppress) {
+                timeline_.emit("suppressFn", Fields{{"seconds", suppress.seconds}});
+                gestures_->monitor().suppressFn(suppress.seconds);
+            },
+            [&](const DisableTap& disable) {
+                const bool timeout = disable.notice == ports::KeyEventKind::tapDisabledByTimeout;
+                timeline_.emit("tapDisabled", Fields{{"by", timeout ? "timeout" : "userInput"}});
+                desktop.keyboard().disableTaps(disable.notice);
+            },
             [&](const Expect& expect) {
                 ++result_.expectations;
                 timeline_.sync();
-                Verdict verdict = check(expect.what, world_, clients_);
+                Verdict verdict = check(expect.what, world_, clients_, gestures_->fired());
                 Fields out{{"step", step.index}, {"ok", verdict.ok}, {"what", verdict.what}};
                 if (!verdict.ok) {
                     ++result_.failures;

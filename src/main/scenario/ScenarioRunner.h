@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "main/scenario/ClientExchanges.h"
+#include "main/scenario/GestureObserver.h"
 #include "main/scenario/Scenario.h"
 #include "main/scenario/ScenarioWorld.h"
 #include "main/scenario/Timeline.h"
@@ -44,6 +45,8 @@ private:
     ScenarioWorld world_;
     Timeline timeline_;
     ClientExchanges clients_;
+    /// Veska's gesture monitor; owned by the timeline, which reports its callbacks.
+    GestureObserver* gestures_ = nullptr;
     double time_ = 0;
     RunResult result_;
 };
