@@ -111,17 +111,11 @@ rt::Task<bool> SelectionService::insertText(std::string text, std::optional<port
     }
     if (postModifierReleases()) co_await rt::sleepFor(kModifierReleaseWaitSeconds);
 
-    bool inserted = false;
     if (!target || prefersKeyboardPaste(pid)) {
         co_await keyboardPaste(true);
-        inserted = true;
-    } else if (pid < 1) {
+    } else if (pid < 1 || !insertViaAX(text, pid)) {
         co_await keyboardPaste(false);
-        inserted = true;
-    } else {
-        inserted = insertViaAX(text, pid);
     }
-    if (!inserted) co_await keyboardPaste(false);
 
     // After every route the pasteboard holds the inserted text.
     pasteboard.clear();
