@@ -44,4 +44,16 @@ struct SelectionRig {
     std::int32_t appPid = 0;
 };
 
+inline std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    out.reserve(piece.size() * static_cast<std::size_t>(times));
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+/// The element answers no "AXSelectedText": its selection is only a range.
+inline void refuseSelectedText(sim::SimElement& e) {
+    e.readFaults[ports::AXAttribute::selectedText] = {.error = ports::AXError::attributeUnsupported};
+}
+
 }  // namespace veska::testing
