@@ -142,15 +142,15 @@ TEST(SelectionLookup, ClimbsAtMostEightParents) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.selectedAncestor);
         SelectionRig rig;
-        // window > g10 > g9 > ... > g1 > field: the field's n-th ancestor is g_n.
+        // application > g10 > g9 > ... > g1 > field: the field's n-th ancestor is g_n.
         std::uint64_t parent = 0;
         for (int n = 10; n >= 1; --n) {
-            sim::SimElementSpec spec{.role = "AXGroup"};
+            sim::SimElementSpec ancestor{.role = "AXGroup"};
             if (n == row.selectedAncestor) {
-                spec.text = "up here";
-                spec.selection = TextRange{0, 2};
+                ancestor.text = "up here";
+                ancestor.selection = TextRange{0, 2};
             }
-            parent = rig.desktop.addElement(rig.appPid, parent, spec);
+            parent = rig.desktop.addElement(rig.appPid, parent, ancestor);
         }
         const std::uint64_t field = rig.desktop.addElement(rig.appPid, parent, {.role = "AXTextField", .text = "x"});
         rig.desktop.focus(rig.appPid, field);
