@@ -47,26 +47,26 @@ HotKeyMonitor::HotKeyMonitor(const DesktopServices& services)
 
 HotKeyMonitor::~HotKeyMonitor() {
     *alive_ = false;
-    holdTimer.reset();
-    if (eventTap) eventTap->setEnabled(false);
-    eventTap.reset();
-    runLoopSource = nullptr;
-    nsMonitor.reset();
-    nsLocalMonitor.reset();
+    holdTimer_.reset();
+    if (eventTap_) eventTap_->setEnabled(false);
+    eventTap_.reset();
+    runLoopSource_ = nullptr;
+    nsMonitor_.reset();
+    nsLocalMonitor_.reset();
 }
 
 // ---- opening the sources ----
 
 void HotKeyMonitor::start() {
-    if (!eventTap) createFirstTap();
+    if (!eventTap_) createFirstTap();
     const ports::KeyEventMask mask{.keyDown = true, .keyUp = false, .flagsChanged = true};
-    nsMonitor = keys_.addGlobalMonitor(mask, [this](const KeyEvent& event) { handleNSEvent(event); });
-    nsLocalMonitor = keys_.addLocalMonitor(mask, [this](const KeyEvent& event) { handleNSEvent(event); });
+    nsMonitor_ = keys_.addGlobalMonitor(mask, [this](const KeyEvent& event) { handleNSEvent(event); });
+    nsLocalMonitor_ = keys_.addLocalMonitor(mask, [this](const KeyEvent& event) { handleNSEvent(event); });
 }
 
 void HotKeyMonitor::rearmTap() {
-    if (eventTap) {
-        if (!eventTap->isEnabled()) eventTap->setEnabled(true);
+    if (eventTap_) {
+        if (!eventTap_->isEnabled()) eventTap_->setEnabled(true);
         return;
     }
     createFirstTap();
@@ -84,64 +84,64 @@ bool HotKeyMonitor::createTap(TapLocation location, TapOptions options) {
         .location = location, .options = options, .mask = {.keyDown = true, .keyUp = false, .flagsChanged = true}};
     auto tap = keys_.createTap(request, [this](const KeyEvent& event) { return handleCGEvent(event); });
     if (!tap) return false;
-    eventTap = std::move(tap);
-    tapCanSwallow = options == TapOptions::defaultTap;
-    eventTap->setEnabled(true);
-    runLoopSource = &main_;
+    eventTap_ = std::move(tap);
+    tapCanSwallow_ = options == TapOptions::defaultTap;
+    eventTap_->setEnabled(true);
+    runLoopSource_ = &main_;
     declareSwallowable();
     return true;
 }
 
 void HotKeyMonitor::setSwallowEscape(bool on) {
-    if (swallowEscape == on) return;
-    swallowEscape = on;
+    if (swallowEscape_ == on) return;
+    swallowEscape_ = on;
     declareSwallowable();
 }
 
 void HotKeyMonitor::declareSwallowable() {
-    if (!eventTap || !tapCanSwallow) return;
+    if (!eventTap_ || !tapCanSwallow_) return;
     std::vector<ports::SwallowableKey> declared{
-        {.keyCode = fnKeyCode, .modifiers = {flags::kNone, flags::kControl}},
-        {.keyCode = outputKeyCode, .modifiers = {kControlOption}},
-        {.keyCode = fixKeyCode, .modifiers = {kControlOption}},
-        {.keyCode = modeKeyCode, .modifiers = {kControlOption}},
+        {.keyCode = kFnKeyCode, .modifiers = {flags::kNone, flags::kControl}},
+        {.keyCode = kOutputKeyCode, .modifiers = {kControlOption}},
+        {.keyCode = kFixKeyCode, .modifiers = {kControlOption}},
+        {.keyCode = kModeKeyCode, .modifiers = {kControlOption}},
     };
-    if (swallowEscape) declared.push_back({.keyCode = keys::kEscape, .modifiers = {}});
+    if (swallowEscape_) declared.push_back({.keyCode = keys::kEscape, .modifiers = {}});
     // A key another program holds simply passes; the gesture logic is the same either way.
-    (void)eventTap->setSwallowable(std::move(declared));
+    (void)eventTap_->setSwallowable(std::move(declared));
 }
 
 // ---- the tap ----
 
 TapVerdict HotKeyMonitor::handleCGEvent(const KeyEvent& event) {
     if (event.kind == KeyEventKind::tapDisabledByTimeout || event.kind == KeyEventKind::tapDisabledByUserInput) {
-        if (eventTap) eventTap->setEnabled(true);
+        if (eventTap_) eventTap_->setEnabled(true);
         return TapVerdict::pass;
     }
     if (isOwnEvent(event)) return TapVerdict::pass;
     const KeyFlags modifiers = modifiersOf(event.flags);
     if (event.kind == KeyEventKind::flagsChanged) {
         const bool fnBit = (event.flags & flags::kFn) != 0;
-        if (fnBit != fnDown) {
+        if (fnBit != fnDown_) {
             applyFn(fnBit, modifiers != flags::kNone && modifiers != flags::kControl, modifiers == flags::kControl);
         }
         const bool fnAloneOrWithControl = modifiers == flags::kNone || modifiers == flags::kControl;
-        return event.keyCode == fnKeyCode && fnAloneOrWithControl ? TapVerdict::swallow : TapVerdict::pass;
+        return event.keyCode == kFnKeyCode && fnAloneOrWithControl ? TapVerdict::swallow : TapVerdict::pass;
     }
     if (event.kind != KeyEventKind::keyDown) return TapVerdict::pass;
     switch (event.keyCode) {
-    case outputKeyCode:
-    case fixKeyCode:
-    case modeKeyCode:
+    case kOutputKeyCode:
+    case kFixKeyCode:
+    case kModeKeyCode:
         return handleChordInTap(event);
     case keys::kEscape:
-        if (swallowEscape) {
+        if (swallowEscape_) {
             queue(&HotKeyMonitor::onCancel);
             return TapVerdict::swallow;
         }
         noteOtherKeyDuringFn();
         return TapVerdict::pass;
-    case fnKeyCode:
+    case kFnKeyCode:
         return handleFnKeyDownInTap(event);
     default:
         noteOtherKeyDuringFn();
@@ -150,15 +150,15 @@ TapVerdict HotKeyMonitor::handleCGEvent(const KeyEvent& event) {
 }
 
 TapVerdict HotKeyMonitor::handleChordInTap(const KeyEvent& event) {
-    if (modifiersOf(event.flags) != kControlOption || !tapCanSwallow) {
+    if (modifiersOf(event.flags) != kControlOption || !tapCanSwallow_) {
         noteOtherKeyDuringFn();
         return TapVerdict::pass;
     }
     spoilBareModifiers();
     if (event.autoRepeat) return TapVerdict::swallow;
     switch (event.keyCode) {
-    case outputKeyCode: queue(&HotKeyMonitor::onToggleOutput); break;
-    case fixKeyCode: queue(&HotKeyMonitor::onFixSelection); break;
+    case kOutputKeyCode: queue(&HotKeyMonitor::onToggleOutput); break;
+    case kFixKeyCode: queue(&HotKeyMonitor::onFixSelection); break;
     default: queue(&HotKeyMonitor::onCycleMode); break;
     }
     return TapVerdict::swallow;
@@ -195,20 +195,20 @@ void HotKeyMonitor::handleNSKeyDown(const KeyEvent& event) {
         if (onCancel) onCancel();
         return;
     }
-    const bool chord = (code == outputKeyCode || code == fixKeyCode || code == modeKeyCode) &&
+    const bool chord = (code == kOutputKeyCode || code == kFixKeyCode || code == kModeKeyCode) &&
                        modifiersOf(event.flags) == kControlOption;
-    if (chord && !(tapWorks() && tapCanSwallow)) {
+    if (chord && !(tapWorks() && tapCanSwallow_)) {
         spoilBareModifiers();
         if (event.autoRepeat) return;
         if (Callback& callback = chordCallback(code)) callback();
         return;
     }
     if (!chord && isModifierOrFnKey(code)) return;
-    if (fnDown) fnSawOtherKey = true;
-    if (optionDown) optionSawOtherKey = true;
-    if (controlDown) controlSawOtherKey = true;
-    lastBareOptionUp = 0;
-    lastBareControlUp = 0;
+    if (fnDown_) fnSawOtherKey_ = true;
+    if (optionDown_) optionSawOtherKey_ = true;
+    if (controlDown_) controlSawOtherKey_ = true;
+    lastBareOptionUp_ = 0;
+    lastBareControlUp_ = 0;
 }
 
 void HotKeyMonitor::handleNSFlagsChanged(const KeyEvent& event) {
@@ -216,9 +216,9 @@ void HotKeyMonitor::handleNSFlagsChanged(const KeyEvent& event) {
     if (!tapWorks()) {
         const bool fnFlag = (f & flags::kFn) != 0;
         const KeyFlags notControl = f & (flags::kShift | flags::kOption | flags::kCommand);
-        if (fnFlag && !fnDown) {
+        if (fnFlag && !fnDown_) {
             applyFn(true, notControl != 0, (f & flags::kControl) != 0 && notControl == 0);
-        } else if (!fnFlag && fnDown) {
+        } else if (!fnFlag && fnDown_) {
             applyFn(false, false, false);
         }
     }
@@ -227,10 +227,10 @@ void HotKeyMonitor::handleNSFlagsChanged(const KeyEvent& event) {
                                   Callback& callback) {
         const bool held = (f & flag) != 0;
         if (down && !held) {
-            const bool bare = !sawOtherKey && (f & others) == 0 && !fnDown;
+            const bool bare = !sawOtherKey && (f & others) == 0 && !fnDown_;
             if (!bare) {
                 lastBareUp = 0;
-            } else if (lastBareUp > 0 && now - lastBareUp <= doubleTapWindow) {
+            } else if (lastBareUp > 0 && now - lastBareUp <= kDoubleTapWindow) {
                 lastBareUp = 0;
                 if (callback) callback();
             } else {
@@ -242,8 +242,8 @@ void HotKeyMonitor::handleNSFlagsChanged(const KeyEvent& event) {
         }
         down = held;
     };
-    bareModifier(optionDown, optionSawOtherKey, lastBareOptionUp, flags::kOption, kOthersOfOption, onRead);
-    bareModifier(controlDown, controlSawOtherKey, lastBareControlUp, flags::kControl, kOthersOfControl, onTranslate);
+    bareModifier(optionDown_, optionSawOtherKey_, lastBareOptionUp_, flags::kOption, kOthersOfOption, onRead);
+    bareModifier(controlDown_, controlSawOtherKey_, lastBareControlUp_, flags::kControl, kOthersOfControl, onTranslate);
 }
 
 // ---- fn presses ----
@@ -256,67 +256,67 @@ void HotKeyMonitor::applyFn(bool down, bool combined, bool compose) {
         return;
     }
     if (!down) {
-        if (fnDown) finishFnPress();
+        if (fnDown_) finishFnPress();
         return;
     }
-    if (main_.now() < ignoreFnUntil || fnDown) return;
+    if (main_.now() < ignoreFnUntil_ || fnDown_) return;
     composePress = compose;
     if (compose) spoilBareModifiers();
-    fnDown = true;
-    fnSawOtherKey = combined;
-    fnDownAt = main_.now();
-    holdStarted = false;
+    fnDown_ = true;
+    fnSawOtherKey_ = combined;
+    fnDownAt_ = main_.now();
+    holdStarted_ = false;
     if (!combined) scheduleHoldStart();
 }
 
 void HotKeyMonitor::scheduleHoldStart() {
-    holdTimer.reset();
-    holdTimer = main_.postAfter(holdThreshold, [this] {
-        if (!fnDown || fnSawOtherKey || holdStarted) return;
-        holdStarted = true;
+    holdTimer_.reset();
+    holdTimer_ = main_.postAfter(kHoldThreshold, [this] {
+        if (!fnDown_ || fnSawOtherKey_ || holdStarted_) return;
+        holdStarted_ = true;
         if (onSTTHoldStart) onSTTHoldStart();
     });
 }
 
 void HotKeyMonitor::finishFnPress() {
-    holdTimer.reset();
+    holdTimer_.reset();
     const double now = main_.now();
-    if (holdStarted) {
-        holdStarted = false;
+    if (holdStarted_) {
+        holdStarted_ = false;
         if (onSTTHoldEnd) onSTTHoldEnd();
-        ignoreFnUntil = now + kDeafSecondsAfterAction;
-    } else if (!fnSawOtherKey && now - fnDownAt < holdThreshold) {
+        ignoreFnUntil_ = now + kDeafSecondsAfterAction;
+    } else if (!fnSawOtherKey_ && now - fnDownAt_ < kHoldThreshold) {
         if (onSTTToggle) onSTTToggle();
-        ignoreFnUntil = now + kDeafSecondsAfterAction;
+        ignoreFnUntil_ = now + kDeafSecondsAfterAction;
     }
-    fnDown = false;
-    fnSawOtherKey = false;
+    fnDown_ = false;
+    fnSawOtherKey_ = false;
 }
 
 void HotKeyMonitor::suppressFn(double seconds) {
-    ignoreFnUntil = main_.now() + seconds;
-    holdTimer.reset();
-    fnDown = false;
-    fnSawOtherKey = false;
-    holdStarted = false;
+    ignoreFnUntil_ = main_.now() + seconds;
+    holdTimer_.reset();
+    fnDown_ = false;
+    fnSawOtherKey_ = false;
+    holdStarted_ = false;
 }
 
 // ---- helpers ----
 
 void HotKeyMonitor::noteOtherKeyDuringFn() {
-    if (fnDown) fnSawOtherKey = true;
+    if (fnDown_) fnSawOtherKey_ = true;
 }
 
 void HotKeyMonitor::spoilBareModifiers() {
-    controlSawOtherKey = true;
-    optionSawOtherKey = true;
-    lastBareControlUp = 0;
-    lastBareOptionUp = 0;
+    controlSawOtherKey_ = true;
+    optionSawOtherKey_ = true;
+    lastBareControlUp_ = 0;
+    lastBareOptionUp_ = 0;
 }
 
 HotKeyMonitor::Callback& HotKeyMonitor::chordCallback(ports::KeyCode keyCode) {
-    if (keyCode == outputKeyCode) return onToggleOutput;
-    if (keyCode == fixKeyCode) return onFixSelection;
+    if (keyCode == kOutputKeyCode) return onToggleOutput;
+    if (keyCode == kFixKeyCode) return onFixSelection;
     return onCycleMode;
 }
 

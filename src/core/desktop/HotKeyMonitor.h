@@ -22,7 +22,7 @@ namespace veska {
 /// Keys posted by Veska itself carry its process id and never reach the gesture logic, through
 /// the tap or the monitors. Because some platforms can withhold a key only if it was claimed in advance, the
 /// tap's declared swallowable keys follow what the logic may swallow: fn alone or with Control,
-/// L, S and M under exactly Control+Option, and Escape while `swallowEscape` is set.
+/// L, S and M under exactly Control+Option, and Escape while it must swallow Escape.
 ///
 /// Callbacks must not destroy the monitor while they run.
 class HotKeyMonitor {
@@ -58,10 +58,10 @@ public:
     /// While set (work is running), the tap consumes Escape. Declares or withdraws Escape as a
     /// key the tap may swallow.
     void setSwallowEscape(bool on);
-    [[nodiscard]] bool swallowsEscape() const { return swallowEscape; }
+    [[nodiscard]] bool swallowsEscape() const { return swallowEscape_; }
 
 private:
-    bool swallowEscape = false;
+    bool swallowEscape_ = false;
 
 public:
     /// Whether the last accepted fn press was made together with Control alone; read when a
@@ -79,8 +79,8 @@ public:
     void rearmTap();
 
     /// Whether a tap exists, and whether it may consume events.
-    [[nodiscard]] bool hasTap() const { return eventTap != nullptr; }
-    [[nodiscard]] bool tapSwallows() const { return eventTap != nullptr && tapCanSwallow; }
+    [[nodiscard]] bool hasTap() const { return eventTap_ != nullptr; }
+    [[nodiscard]] bool tapSwallows() const { return eventTap_ != nullptr && tapCanSwallow_; }
 
 private:
     rt::Executor& main_;
@@ -89,31 +89,31 @@ private:
     /// Lets callbacks queued on the main executor know the monitor is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
-    bool fnDown = false;
-    bool fnSawOtherKey = false;
-    double fnDownAt = 0;
-    bool optionDown = false;
-    bool optionSawOtherKey = false;
-    double lastBareOptionUp = 0;
-    bool controlDown = false;
-    bool controlSawOtherKey = false;
-    double lastBareControlUp = 0;
-    static constexpr double doubleTapWindow = 0.4;
-    static constexpr double holdThreshold = 0.18;
-    static constexpr ports::KeyCode fnKeyCode = 63;
-    static constexpr ports::KeyCode outputKeyCode = 37;
-    static constexpr ports::KeyCode fixKeyCode = 1;
-    static constexpr ports::KeyCode modeKeyCode = 46;
-    bool holdStarted = false;
-    std::optional<rt::Timer> holdTimer;
-    double ignoreFnUntil = 0;
-    std::unique_ptr<ports::KeyTap> eventTap;
-    bool tapCanSwallow = false;
+    bool fnDown_ = false;
+    bool fnSawOtherKey_ = false;
+    double fnDownAt_ = 0;
+    bool optionDown_ = false;
+    bool optionSawOtherKey_ = false;
+    double lastBareOptionUp_ = 0;
+    bool controlDown_ = false;
+    bool controlSawOtherKey_ = false;
+    double lastBareControlUp_ = 0;
+    static constexpr double kDoubleTapWindow = 0.4;
+    static constexpr double kHoldThreshold = 0.18;
+    static constexpr ports::KeyCode kFnKeyCode = 63;
+    static constexpr ports::KeyCode kOutputKeyCode = 37;
+    static constexpr ports::KeyCode kFixKeyCode = 1;
+    static constexpr ports::KeyCode kModeKeyCode = 46;
+    bool holdStarted_ = false;
+    std::optional<rt::Timer> holdTimer_;
+    double ignoreFnUntil_ = 0;
+    std::unique_ptr<ports::KeyTap> eventTap_;
+    bool tapCanSwallow_ = false;
     /// The executor the tap's events are handled on (the main one) once a tap exists; the
     /// port delivers there, so there is no separate source object to keep.
-    rt::Executor* runLoopSource = nullptr;
-    std::unique_ptr<ports::KeyMonitor> nsMonitor;
-    std::unique_ptr<ports::KeyMonitor> nsLocalMonitor;
+    rt::Executor* runLoopSource_ = nullptr;
+    std::unique_ptr<ports::KeyMonitor> nsMonitor_;
+    std::unique_ptr<ports::KeyMonitor> nsLocalMonitor_;
 
     /// How long fn stays deaf after a tap or a hold fired.
     static constexpr double kDeafSecondsAfterAction = 0.45;
@@ -143,7 +143,7 @@ private:
     [[nodiscard]] bool isOwnEvent(const ports::KeyEvent& event) const {
         return event.sourcePid != 0 && event.sourcePid == ownPid_;
     }
-    [[nodiscard]] bool tapWorks() const { return eventTap != nullptr && eventTap->isEnabled(); }
+    [[nodiscard]] bool tapWorks() const { return eventTap_ != nullptr && eventTap_->isEnabled(); }
 };
 
 }  // namespace veska
