@@ -85,6 +85,11 @@ TEST(ScenarioParser, BadFilesAreRefusedNamingThePlace) {
         {withSteps(R"([{"connect": {"url": "x"}}, {"disconnect": "socket1", "reason": ")" + std::string(124, 'r') + R"("}])"),
          "steps[1].reason: is longer than 123 bytes"},
         {withSteps(R"([{"cancel": "nothing"}])"), "steps[0].cancel: names no request or connection"},
+        {withSteps(R"([{"swallowEscape": "yes"}])"), "steps[0].swallowEscape: must be"},
+        {withSteps(R"([{"suppressFn": -0.8}])"), "steps[0].suppressFn: must be a number of seconds"},
+        {withSteps(R"([{"disableTap": "permission"}])"), "steps[0].disableTap: is \"timeout\" or \"userInput\""},
+        {withSteps(R"([{"expect": {"gestures": "onCancel"}}])"), "steps[0].expect.gestures: must be"},
+        {withSteps(R"([{"expect": {"gestures": ["onCancel", "onSTTtoggle"]}}])"), "expect.gestures[1]: is not a gesture"},
         {withSteps(R"([{"expect": {}}])"), "steps[0].expect: needs one subject"},
         {withSteps(R"([{"expect": {"clipboard": "a", "front": "Notes"}}])"), "holds both \"clipboard\" and \"front\""},
         {withSteps(R"([{"expect": {"field": "Notes"}}])"), "steps[0].expect: checks nothing"},
@@ -168,6 +173,19 @@ TEST(ScenarioParser, ReadsStepsWithTheirTimesIdsAndDefaults) {
     EXPECT_FALSE(std::get<ExpectClipboard>(std::get<Expect>(scenario.steps[7].action).what).text.has_value());
     EXPECT_FALSE(std::get<ExpectFront>(std::get<Expect>(scenario.steps[8].action).what).app.has_value());
     EXPECT_EQ(std::get<Cancel>(scenario.steps[9].action).id, "second");
+}
+
+TEST(ScenarioParser, ReadsTheGestureStepsAndExpectation) {
+    const Scenario scenario = parseScenarioText(withSteps(R"([
+        {"swallowEscape": true}, {"suppressFn": 0.8}, {"disableTap": "userInput"},
+        {"expect": {"gestures": ["onSTTHoldStart", "onSTTHoldEnd"]}}
+    ])"));
+    ASSERT_EQ(scenario.steps.size(), 4u);
+    EXPECT_TRUE(std::get<SwallowEscape>(scenario.steps[0].action).on);
+    EXPECT_EQ(std::get<SuppressFn>(scenario.steps[1].action).seconds, 0.8);
+    EXPECT_EQ(std::get<DisableTap>(scenario.steps[2].action).notice, ports::KeyEventKind::tapDisabledByUserInput);
+    EXPECT_EQ(std::get<ExpectGestures>(std::get<Expect>(scenario.steps[3].action).what).names,
+              (std::vector<std::string>{"onSTTHoldStart", "onSTTHoldEnd"}));
 }
 
 TEST(ScenarioParser, TimeMayStandStillButNeverGoBack) {
