@@ -101,6 +101,23 @@ TEST(HotKeyMonitor, ClearingSwallowEscapeGivesEscapeBackToTheApp) {
     EXPECT_EQ(rig.received(k::kEscape), 1);
 }
 
+TEST(HotKeyMonitor, FnAndChordDecisionsMoveToTheMainExecutor) {
+    GestureRig rig;
+    rig.monitor.start();
+    std::vector<bool> onMain;
+    rig.monitor.onSTTHoldStart = [&] { onMain.push_back(rig.loop.main().isCurrent()); };
+    rig.monitor.onCycleMode = [&] { onMain.push_back(rig.loop.main().isCurrent()); };
+    auto& keyboard = rig.desktop.keyboard();
+    rig.loop.lane("adapter").post([&] {
+        keyboard.press(k::kFn);
+        keyboard.press(k::kControl);
+        keyboard.press(k::kOption);
+        keyboard.tap(k::kM);
+    });
+    rig.loop.runFor(1);
+    EXPECT_EQ(onMain, (std::vector<bool>{true, true}));
+}
+
 TEST(HotKeyMonitor, QueuedCallbacksOfADestroyedMonitorNeverRun) {
     rt::VirtualLoop loop;
     sim::SimDesktop desktop{loop.main()};
