@@ -44,14 +44,16 @@ struct YieldNow {
     Awaiter bind(detail::TaskContext* ctx) && { return Awaiter(ctx); }
 };
 
-/// `co_await resumeOn(e)`: the task continues on executor `e` (and stays there).
+/// `co_await resumeOn(e)`: the task continues on executor `e` (and stays there). The hop is
+/// made even when the task was cancelled, so that it unwinds on `e`; `Cancelled` is thrown
+/// after arriving. To run a piece of work elsewhere and come back, prefer `runOn`.
 struct ResumeOn {
     Executor* target;
 
     class Awaiter : public detail::AwaiterBase {
     public:
         Awaiter(detail::TaskContext* ctx, Executor* target) : AwaiterBase(ctx), target_(target) {}
-        bool await_ready() const { return cancelledBeforeSuspend(); }
+        bool await_ready() const { return false; }
         void await_suspend(std::coroutine_handle<> h) {
             detail::WakeToken token = hook(h);
             ctx_->executor = target_;

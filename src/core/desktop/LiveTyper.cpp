@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/desktop/LiveTyperDiff.h"
+#include "runtime/RunOn.h"
 #include "runtime/Sleep.h"
 
 namespace veska {
@@ -176,11 +177,14 @@ void LiveTyper::pasteTail(const std::string& insert) {
     }
 }
 
+rt::Task<void> LiveTyper::activateOnMain(std::int32_t pid) {
+    services_.workspace.activate(pid);
+    co_return;
+}
+
 rt::Task<void> LiveTyper::activateTarget() {
     if (!target_ || targetHasQuit() || targetIsFrontmost()) co_return;
-    co_await rt::resumeOn(services_.main);
-    services_.workspace.activate(target_->pid);
-    co_await rt::resumeOn(q_);
+    co_await rt::runOn(services_.main, activateOnMain(target_->pid));
     for (int poll = 0; poll < kActivationPolls; ++poll) {
         if (!targetHasQuit() && targetIsFrontmost()) break;
         co_await rt::sleepFor(kActivationPollSeconds);

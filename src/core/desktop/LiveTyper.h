@@ -68,6 +68,8 @@ private:
     rt::Task<std::size_t> postDeletes(std::size_t count);
     void pasteTail(const std::string& insert);
     rt::Task<void> activateTarget();
+    /// Brings the target to the front from the main executor.
+    rt::Task<void> activateOnMain(std::int32_t pid);
 
     [[nodiscard]] bool targetHasQuit() const;
     [[nodiscard]] bool targetIsFrontmost() const;

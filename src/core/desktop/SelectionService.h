@@ -148,6 +148,8 @@ private:
     std::optional<std::string> findSelectedText(ports::AXElement element, Oversized& record);
     /// The focused element of the frontmost application, asked with the look-up time-out.
     ports::AXElement frontmostFocusedElement();
+    rt::Task<SelectionLookup> lookupOnQueue();
+    rt::Task<AXOnlySelection> axOnlyOnQueue();
     rt::Task<std::optional<std::string>> resolveSelectedInField(std::shared_ptr<Oversized> record);
     rt::Task<std::optional<std::string>> copySelectionViaCommandC(std::shared_ptr<Oversized> record);
     AXOnlySelection selectedTextAXOnly(Oversized& record);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/desktop/SelectionServiceText.h"
+#include "runtime/RunOn.h"
 #include "runtime/Sleep.h"
 
 namespace veska {
@@ -16,11 +17,13 @@ constexpr double kLookupTimeoutSeconds = 0.25;
 }  // namespace
 
 rt::Task<SelectionLookup> SelectionService::lookupSelectionAsync() {
-    rt::Executor& caller = co_await rt::currentExecutor();
-    co_await rt::resumeOn(services_.lookups);
+    SelectionLookup result = co_await rt::runOn(services_.lookups, lookupOnQueue());
+    co_return result;
+}
+
+rt::Task<SelectionLookup> SelectionService::lookupOnQueue() {
     auto record = std::make_shared<Oversized>();
     std::optional<std::string> text = co_await resolveSelectedInField(record);
-    co_await rt::resumeOn(caller);
     SelectionLookup result;
     if (text) {
         result.hit = SelectionHit{std::move(*text), TextSource::selection};
@@ -50,12 +53,13 @@ rt::Task<std::optional<std::string>> SelectionService::resolveSelectedInField(st
 }
 
 rt::Task<AXOnlySelection> SelectionService::selectedTextAXOnlyAsync() {
-    rt::Executor& caller = co_await rt::currentExecutor();
-    co_await rt::resumeOn(services_.lookups);
-    Oversized record;
-    AXOnlySelection result = selectedTextAXOnly(record);
-    co_await rt::resumeOn(caller);
+    AXOnlySelection result = co_await rt::runOn(services_.lookups, axOnlyOnQueue());
     co_return result;
+}
+
+rt::Task<AXOnlySelection> SelectionService::axOnlyOnQueue() {
+    Oversized record;
+    co_return selectedTextAXOnly(record);
 }
 
 AXOnlySelection SelectionService::selectedTextAXOnly(Oversized& record) {
