@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/desktop/TextSource.h"
 #include "main/scenario/ParseParts.h"
 #include "platform/sim/SimUrl.h"
 
@@ -104,11 +105,24 @@ ExpectGestures gestures(const JsonNode& node) {
     return out;
 }
 
+ExpectLookup lookup(const JsonNode& node) {
+    node.allowOnly({"lookup", "source"});
+    ExpectLookup out;
+    // null is meaningful: the look-up found no selection.
+    if (!node.json()["lookup"].is_null()) out.text = node.at("lookup").string();
+    if (auto source = node.find("source")) {
+        out.source = source->string();
+        if (!textSourceFromRaw(*out.source)) source->fail("is \"selection\", \"field\" or \"clipboard\"");
+    }
+    return out;
+}
+
 }  // namespace
 
 Expectation expectation(const JsonNode& node, const KnownIds& ids) {
     const std::string_view subject =
-        node.oneOf({"field", "clipboard", "front", "keysReceived", "requests", "response", "websocket", "gestures"},
+        node.oneOf({"field", "clipboard", "front", "keysReceived", "requests", "response", "websocket", "gestures",
+                    "lookup"},
                    "subject");
     if (subject == "field") return field(node);
     if (subject == "keysReceived") return keysReceived(node);
@@ -116,6 +130,7 @@ Expectation expectation(const JsonNode& node, const KnownIds& ids) {
     if (subject == "response") return response(node, ids);
     if (subject == "websocket") return websocket(node, ids);
     if (subject == "gestures") return gestures(node);
+    if (subject == "lookup") return lookup(node);
     node.allowOnly({subject});
     // null is meaningful here: nothing on the clipboard, no application in front.
     const bool none = node.json()[std::string(subject)].is_null();

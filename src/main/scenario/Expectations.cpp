@@ -116,10 +116,23 @@ Verdict webSocket(const ExpectWebSocket& e, const ClientExchanges& clients) {
     return v;
 }
 
+Verdict lookup(const ExpectLookup& e, const std::optional<FoundSelection>& last) {
+    Verdict v{true, "last selection look-up"};
+    const bool found = last && last->text;
+    compare(v, "text", e.text ? Fields(*e.text) : Fields(nullptr), found ? Fields(*last->text) : Fields(nullptr));
+    if (e.source) compare(v, "source", *e.source, found ? Fields(last->source) : Fields(nullptr));
+    if (!last) {
+        // Before any look-up has ended there is nothing to compare with, whatever was expected.
+        v.ok = false;
+        v.actual = Fields{{"lookup", "none finished"}};
+    }
+    return v;
+}
+
 }  // namespace
 
 Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients,
-              const std::vector<std::string>& gesturesFired) {
+              const ProductState& product) {
     return std::visit(Overloaded{
                           [&](const ExpectField& e) { return field(e, world); },
                           [&](const ExpectClipboard& e) { return clipboard(e, world); },
@@ -130,9 +143,10 @@ Verdict check(const Expectation& expectation, ScenarioWorld& world, const Client
                           [&](const ExpectWebSocket& e) { return webSocket(e, clients); },
                           [&](const ExpectGestures& e) {
                               Verdict v{true, "gestures"};
-                              compare(v, "gestures", e.names, gesturesFired);
+                              compare(v, "gestures", e.names, product.gesturesFired);
                               return v;
                           },
+                          [&](const ExpectLookup& e) { return lookup(e, product.lastLookup); },
                       },
                       expectation);
 }

@@ -1,6 +1,7 @@
 // Checking what a user would observe against what a scenario expects.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,22 @@ struct Verdict {
     TraceWriter::Fields actual = TraceWriter::Fields::object();
 };
 
-/// Looks at the world now, and at the gesture callbacks fired so far (by name, in order).
-/// Pure: reading state never changes it.
+/// What the last finished selection look-up found.
+struct FoundSelection {
+    std::optional<std::string> text;  // none: no selection
+    std::string source;               // "selection", "field" or "clipboard"; empty with no text
+};
+
+/// What Veska's own actions showed so far: the gesture callbacks fired (by name, in order)
+/// and the last look-up's result (none before the first one ends).
+struct ProductState {
+    const std::vector<std::string>& gesturesFired;
+    const std::optional<FoundSelection>& lastLookup;
+};
+
+/// Looks at the world now, and at what Veska's components reported. Pure: reading state never
+/// changes it.
 Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients,
-              const std::vector<std::string>& gesturesFired);
+              const ProductState& product);
 
 }  // namespace veska::scenario

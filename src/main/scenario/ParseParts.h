@@ -13,6 +13,8 @@ namespace veska::scenario::parse {
 struct KnownIds {
     std::set<std::string> requests;
     std::set<std::string> connections;
+    /// A `liveStart` above has not yet been ended by `liveSettle` or `liveRetract`.
+    bool liveOpen = false;
 };
 
 AppRef appRef(const JsonNode& node);

@@ -112,6 +112,30 @@ struct DisableTap {
     ports::KeyEventKind notice = ports::KeyEventKind::tapDisabledByTimeout;
 };
 
+/// Veska reads the selection of the application in front (accessibility only when `axOnly`).
+struct Lookup {
+    bool axOnly = false;
+};
+/// Veska inserts text into the focused field of an application (none: the one in front).
+struct Insert {
+    std::string text;
+    std::optional<AppRef> app;
+};
+/// A live dictation starts, typing into an application (none: the one in front).
+struct LiveStart {
+    std::optional<AppRef> app;
+};
+/// The dictation's whole transcript so far.
+struct LiveUpdate {
+    std::string text;
+};
+/// The dictation ends with its final text.
+struct LiveSettle {
+    std::string text;
+};
+/// The dictation is taken back.
+struct LiveRetract {};
+
 // ---- expectations ----
 
 struct ExpectField {
@@ -157,15 +181,22 @@ struct ExpectGestures {
     std::vector<std::string> names;
 };
 
+/// The selection the last finished look-up found.
+struct ExpectLookup {
+    std::optional<std::string> text;  // none: it found nothing
+    std::optional<std::string> source;
+};
+
 using Expectation = std::variant<ExpectField, ExpectClipboard, ExpectFront, ExpectKeys, ExpectRequests, ExpectResponse,
-                                 ExpectWebSocket, ExpectGestures>;
+                                 ExpectWebSocket, ExpectGestures, ExpectLookup>;
 
 struct Expect {
     Expectation what;
 };
 
 using Action = std::variant<UserKey, PostKeys, TypeText, Activate, Focus, Select, Copy, SendRequest, Connect, SendFrame,
-                            Disconnect, Cancel, Wait, Expect, SwallowEscape, SuppressFn, DisableTap>;
+                            Disconnect, Cancel, Wait, Expect, SwallowEscape, SuppressFn, DisableTap, Lookup, Insert,
+                            LiveStart, LiveUpdate, LiveSettle, LiveRetract>;
 
 struct Step {
     std::size_t index = 0;

@@ -135,6 +135,24 @@ Disconnect disconnect(const JsonNode& step, const KnownIds& ids) {
     return out;
 }
 
+/// The live-typing steps: one dictation at a time, each ended by exactly one settle or retract.
+Action liveStep(const JsonNode& value, std::string_view kind, KnownIds& ids) {
+    if (kind == "liveStart") {
+        if (ids.liveOpen) value.fail("starts a dictation while the one above is not settled or retracted");
+        ids.liveOpen = true;
+        value.allowOnly({"app"});
+        LiveStart out;
+        if (auto app = value.find("app")) out.app = parse::appRef(*app);
+        return out;
+    }
+    if (!ids.liveOpen) value.fail("needs a \"liveStart\" above it whose dictation is still going on");
+    if (kind == "liveUpdate") return LiveUpdate{value.string()};
+    ids.liveOpen = false;
+    if (kind == "liveSettle") return LiveSettle{value.string()};
+    value.allowOnly({});
+    return LiveRetract{};
+}
+
 Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
     const JsonNode value = step.at(kind);
     if (kind == "key") {
@@ -181,12 +199,34 @@ Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
         return DisableTap{by == "timeout" ? ports::KeyEventKind::tapDisabledByTimeout
                                           : ports::KeyEventKind::tapDisabledByUserInput};
     }
+    if (kind == "lookup") {
+        value.allowOnly({"axOnly"});
+        return Lookup{value.boolean("axOnly", false)};
+    }
+    if (kind == "insert") {
+        value.allowOnly({"text", "app"});
+        Insert out{value.at("text").string(), std::nullopt};
+        if (out.text.size() > kMaxTypedBytes) value.at("text").fail("is longer than 100000 bytes");
+        if (auto app = value.find("app")) out.app = parse::appRef(*app);
+        return out;
+    }
+    if (kind.starts_with("live")) {
+        Action out = liveStep(value, kind, ids);
+        if (const auto* update = std::get_if<LiveUpdate>(&out); update && update->text.size() > kMaxTypedBytes) {
+            value.fail("is longer than 100000 bytes");
+        }
+        if (const auto* settle = std::get_if<LiveSettle>(&out); settle && settle->text.size() > kMaxTypedBytes) {
+            value.fail("is longer than 100000 bytes");
+        }
+        return out;
+    }
     return Expect{parse::expectation(value, ids)};
 }
 
 constexpr std::initializer_list<std::string_view> kStepKinds = {
     "key", "post", "type", "activate", "focus", "select", "copy", "request", "connect", "send", "disconnect", "cancel",
-    "wait", "expect", "swallowEscape", "suppressFn", "disableTap"};
+    "wait", "expect", "swallowEscape", "suppressFn", "disableTap", "lookup", "insert", "liveStart", "liveUpdate",
+    "liveSettle", "liveRetract"};
 
 /// Fails for a step that names no kind this version knows, saying which member it took for one.
 void requireKnownKind(const JsonNode& node) {

@@ -28,7 +28,7 @@ std::string_view actionName(KeyAction action) {
 }  // namespace
 
 ScenarioRunner::ScenarioRunner(const Scenario& scenario, TraceWriter& writer)
-    : scenario_(scenario), world_(scenario), timeline_(world_, writer), clients_(world_, timeline_) {
+    : scenario_(scenario), world_(scenario), timeline_(world_, writer), clients_(world_, timeline_), actions_(world_, timeline_) {
     for (const ServerSpec& desc : scenario.servers) {
         for (const auto& secret : desc.secrets) writer.mask().addSecret(secret);
         for (const auto& name : desc.sensitiveHeaders) writer.mask().addSensitiveHeader(name);
@@ -47,6 +47,7 @@ RunResult ScenarioRunner::run() {
         perform(step);
         timeline_.settle();
     }
+    result_.failures += actions_.failures() + actions_.reportUnfinished();
     const bool failed = result_.failures != 0;
     timeline_.emit("end", Fields{{"expectations", result_.expectations}, {"failures", result_.failures}}, failed);
     return result_;
@@ -146,7 +147,8 @@ void ScenarioRunner::perform(const Step& step) {
             [&](const Expect& expect) {
                 ++result_.expectations;
                 timeline_.sync();
-                Verdict verdict = check(expect.what, world_, clients_, gestures_->fired());
+                Verdict verdict =
+                    check(expect.what, world_, clients_, ProductState{gestures_->fired(), actions_.lastLookup()});
                 Fields out{{"step", step.index}, {"ok", verdict.ok}, {"what", verdict.what}};
                 if (!verdict.ok) {
                     ++result_.failures;
@@ -155,6 +157,12 @@ void ScenarioRunner::perform(const Step& step) {
                 }
                 timeline_.emit("expect", std::move(out), !verdict.ok);
             },
+            [&](const Lookup& lookup) { failIf(actions_.lookup(step.index, lookup)); },
+            [&](const Insert& insert) { failIf(actions_.insert(step.index, insert)); },
+            [&](const LiveStart& start) { failIf(actions_.liveStart(start)); },
+            [&](const LiveUpdate& update) { failIf(actions_.liveUpdate(update)); },
+            [&](const LiveSettle& settle) { failIf(actions_.liveSettle(step.index, settle)); },
+            [&](const LiveRetract&) { failIf(actions_.liveRetract(step.index)); },
         },
         step.action);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "main/scenario/ClientExchanges.h"
+#include "main/scenario/DesktopActions.h"
 #include "main/scenario/GestureObserver.h"
 #include "main/scenario/Scenario.h"
 #include "main/scenario/ScenarioWorld.h"
@@ -47,6 +48,8 @@ private:
     ClientExchanges clients_;
     /// Veska's gesture monitor; owned by the timeline, which reports its callbacks.
     GestureObserver* gestures_ = nullptr;
+    /// Veska's selection service and live typers; destroyed before the timeline and the world.
+    DesktopActions actions_;
     double time_ = 0;
     RunResult result_;
 };

@@ -153,6 +153,12 @@ void ScenarioWorld::checkReferences(const std::vector<Step>& steps) {
                                throw ScenarioError(where + ".expect.requests: no HTTP server under \"services\" has this origin");
                            }
                        },
+                       [&](const Insert& i) {
+                           if (i.app) checkApp(*i.app, where + ".insert.app");
+                       },
+                       [&](const LiveStart& l) {
+                           if (l.app) checkApp(*l.app, where + ".liveStart.app");
+                       },
                        [](const auto&) {},
                    },
                    step.action);
