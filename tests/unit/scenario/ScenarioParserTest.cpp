@@ -116,6 +116,31 @@ TEST(ScenarioParser, BadFilesAreRefusedNamingThePlace) {
         {R"({"version": 1, "services": [{"origin": "wss://v.test", "endpoints": [{"path": "/x",
               "behaviour": {"steps": [{"text": "a", "close": 1000}]}}]}], "steps": []})",
          "services[0].endpoints[0].behaviour.steps[0]: a step is exactly one of"},
+        {withSteps(R"([{"lookup": true}])"), "steps[0].lookup: must be an object"},
+        {withSteps(R"([{"lookup": {"axonly": true}}])"), "steps[0].lookup: unknown field \"axonly\""},
+        {withSteps(R"([{"lookup": {"axOnly": "yes"}}])"), "steps[0].lookup.axOnly: must be"},
+        {withSteps(R"([{"insert": "hello"}])"), "steps[0].insert: must be an object"},
+        {withSteps(R"([{"insert": {"app": "Notes"}}])"), "steps[0].insert: needs \"text\""},
+        {withSteps(R"([{"insert": {"text": 5}}])"), "steps[0].insert.text: must be a string"},
+        {withSteps(R"([{"insert": {"text": "a", "app": ""}}])"), "steps[0].insert.app: names no application"},
+        {withSteps(R"([{"insert": {"text": "a", "into": "Notes"}}])"), "unknown field \"into\""},
+        {withSteps(R"([{"insert": {"text": ")" + std::string(100'001, 'a') + R"("}}])"), "insert.text: is longer than"},
+        {withSteps(R"([{"liveStart": "Notes"}])"), "steps[0].liveStart: must be an object"},
+        {withSteps(R"([{"liveStart": {"target": "Notes"}}])"), "steps[0].liveStart: unknown field \"target\""},
+        {withSteps(R"([{"liveStart": {}}, {"liveStart": {}}])"), "steps[1].liveStart: starts a dictation while"},
+        {withSteps(R"([{"liveUpdate": "a"}])"), "steps[0].liveUpdate: needs a \"liveStart\" above it"},
+        {withSteps(R"([{"liveSettle": "a"}])"), "steps[0].liveSettle: needs a \"liveStart\" above it"},
+        {withSteps(R"([{"liveRetract": {}}])"), "steps[0].liveRetract: needs a \"liveStart\" above it"},
+        {withSteps(R"([{"liveStart": {}}, {"liveRetract": {}}, {"liveRetract": {}}])"), "steps[2].liveRetract: needs a"},
+        {withSteps(R"([{"liveStart": {}}, {"liveSettle": "a"}, {"liveUpdate": "b"}])"), "steps[2].liveUpdate: needs a"},
+        {withSteps(R"([{"liveStart": {}}, {"liveUpdate": ["a"]}])"), "steps[1].liveUpdate: must be a string"},
+        {withSteps(R"([{"liveStart": {}}, {"liveSettle": null}])"), "steps[1]: needs \"liveSettle\""},
+        {withSteps(R"([{"liveStart": {}}, {"liveRetract": {"restore": false}}])"), "unknown field \"restore\""},
+        {withSteps(R"([{"liveStart": {}}, {"liveRetract": []}])"), "steps[1].liveRetract: must be an object"},
+        {withSteps(R"([{"liveStart": {}}, {"liveUpdate": "a", "app": "Notes"}])"), "steps[1]: unknown field \"app\""},
+        {withSteps(R"([{"expect": {"lookup": 3}}])"), "steps[0].expect.lookup: must be a string"},
+        {withSteps(R"([{"expect": {"lookup": "a", "source": "screen"}}])"), "expect.source: is \"selection\""},
+        {withSteps(R"([{"expect": {"lookup": "a", "text": "a"}}])"), "unknown field \"text\""},
         {"{\n  \"version\": 1,\n  \"steps\": [}\n", "line 3, column 13: not valid JSON"},
         {std::string(kMaxScenarioBytes + 1, ' '), "the file is larger than 16 MiB"},
     };
@@ -186,6 +211,33 @@ TEST(ScenarioParser, ReadsTheGestureStepsAndExpectation) {
     EXPECT_EQ(std::get<DisableTap>(scenario.steps[2].action).notice, ports::KeyEventKind::tapDisabledByUserInput);
     EXPECT_EQ(std::get<ExpectGestures>(std::get<Expect>(scenario.steps[3].action).what).names,
               (std::vector<std::string>{"onSTTHoldStart", "onSTTHoldEnd"}));
+}
+
+TEST(ScenarioParser, ReadsTheSelectionInsertionAndLiveTypingSteps) {
+    const Scenario scenario = parseScenarioText(withSteps(R"([
+        {"lookup": {}}, {"lookup": {"axOnly": true}},
+        {"insert": {"text": "xin chào"}}, {"insert": {"text": "a", "app": 300}},
+        {"liveStart": {"app": "Notes"}}, {"liveUpdate": "x"}, {"liveSettle": "xy"},
+        {"liveStart": {}}, {"liveRetract": {}},
+        {"expect": {"lookup": null}}, {"expect": {"lookup": "x", "source": "clipboard"}}
+    ])"));
+    ASSERT_EQ(scenario.steps.size(), 11u);
+    EXPECT_FALSE(std::get<Lookup>(scenario.steps[0].action).axOnly);
+    EXPECT_TRUE(std::get<Lookup>(scenario.steps[1].action).axOnly);
+    EXPECT_EQ(std::get<Insert>(scenario.steps[2].action).text, "xin chào");
+    EXPECT_FALSE(std::get<Insert>(scenario.steps[2].action).app.has_value()) << "no app: the one in front";
+    EXPECT_EQ(std::get<Insert>(scenario.steps[3].action).app->pid, 300);
+    EXPECT_EQ(std::get<LiveStart>(scenario.steps[4].action).app->name, "Notes");
+    EXPECT_EQ(std::get<LiveUpdate>(scenario.steps[5].action).text, "x");
+    EXPECT_EQ(std::get<LiveSettle>(scenario.steps[6].action).text, "xy");
+    EXPECT_FALSE(std::get<LiveStart>(scenario.steps[7].action).app.has_value());
+    EXPECT_TRUE(std::holds_alternative<LiveRetract>(scenario.steps[8].action));
+    const auto& none = std::get<ExpectLookup>(std::get<Expect>(scenario.steps[9].action).what);
+    EXPECT_FALSE(none.text.has_value());
+    EXPECT_FALSE(none.source.has_value());
+    const auto& found = std::get<ExpectLookup>(std::get<Expect>(scenario.steps[10].action).what);
+    EXPECT_EQ(found.text, "x");
+    EXPECT_EQ(found.source, "clipboard");
 }
 
 TEST(ScenarioParser, TimeMayStandStillButNeverGoBack) {

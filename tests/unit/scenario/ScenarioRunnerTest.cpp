@@ -305,6 +305,8 @@ TEST(ScenarioRunner, ReferencesAreCheckedBeforeAnythingRuns) {
         {R"([{"focus": {"element": 2}}])", "[]", "steps[0].focus: element 2 is not a text element"},
         {R"([{"wait": 1}, {"expect": {"keysReceived": 999, "keys": []}}])", "[]", "steps[1].expect.keysReceived: no single running application is process 999"},
         {R"([{"expect": {"requests": "https://other.test", "count": 0}}])", "[]", "steps[0].expect.requests: no HTTP server"},
+        {R"([{"insert": {"text": "a", "app": "Pages"}}])", "[]", "steps[0].insert.app: no single running application is \"Pages\""},
+        {R"([{"liveStart": {"app": 999}}])", "[]", "steps[0].liveStart.app: no single running application is process 999"},
         {"[]", R"([{"origin": "https://a.test", "routes": [{"path": "/", "behaviour": {"pieces": [{"text": "x", "base64": "eA=="}]}}]}])",
          "services[0].routes[0].behaviour.pieces[0]: give \"text\" or \"base64\""},
     };
@@ -322,6 +324,95 @@ TEST(ScenarioRunner, AppsWithTheSameNameMustBeNamedByPid) {
     const std::string desktop = R"({"apps": [{"pid": 5, "name": "Code"}, {"pid": 6, "name": "Code"}]})";
     EXPECT_THROW(run(R"([{"activate": "Code"}])", "[]", desktop), ScenarioError);
     EXPECT_EQ(run(R"([{"activate": 6}, {"expect": {"front": 6}}])", "[]", desktop).result.failures, 0u);
+}
+
+/// Notes in front with a field accessibility writes; Mail behind, which only takes keys.
+const char* const kWritableDesktop = R"({
+  "permissions": {"accessibility": true, "inputMonitoring": true},
+  "pasteboard": {"text": "A"},
+  "apps": [
+    {"pid": 300, "name": "Notes", "bundleIdentifier": "com.example.Notes", "frontmost": true, "windows": [{"children": [
+      {"role": "AXTextArea", "title": "Body", "text": "abc tok-SECRET", "selection": [4, 10], "focused": true,
+       "editable": true, "settable": ["AXValue", "AXSelectedText", "AXSelectedTextRange", "AXFocused"]}]}]},
+    {"pid": 400, "name": "Mail", "bundleIdentifier": "com.example.Mail", "activationDelay": 0.1, "windows": [{"children": [
+      {"role": "AXTextArea", "text": "", "focused": true, "editable": true, "settable": []}]}]}
+  ]})";
+
+TEST(ScenarioRunner, DesktopOperationsReportTheirResultsWhenTheyEnd) {
+    const struct {
+        const char* steps;
+        const char* event;     // the result line
+        const char* member;    // one of its members
+        json value;            // and its value
+        const char* t;         // when it came
+    } rows[] = {
+        {R"([{"at": 1, "lookup": {}}, {"wait": 1}])", "selection", "source", "selection", "1.0"},
+        {R"([{"at": 1, "lookup": {"axOnly": true}}, {"wait": 1}])", "selection", "cut", false, "1.0"},
+        {R"([{"at": 1, "insert": {"text": "x"}}, {"wait": 1}])", "inserted", "ok", true, "1.03"},
+        {R"([{"at": 1, "insert": {"text": ""}}, {"wait": 1}])", "inserted", "ok", false, "1.0"},
+        {R"([{"at": 1, "insert": {"text": "x", "app": "Mail"}}, {"wait": 2}])", "inserted", "ok", true, "1.38"},
+        {R"([{"liveStart": {}}, {"liveUpdate": "a"}, {"at": 1, "liveSettle": "ab"}, {"wait": 1}])", "settled", "ok", true,
+         "1.0"},
+        {R"([{"liveStart": {"app": "Mail"}}, {"at": 1, "liveSettle": "ab"}, {"wait": 3}])", "settled", "ok", true,
+         "1.295"},
+        {R"([{"liveStart": {}}, {"liveUpdate": "a"}, {"at": 1, "liveRetract": {}}, {"wait": 1}])", "retracted", "step",
+         2, "1.0"},
+    };
+    for (const auto& row : rows) {
+        const Played r = run(row.steps, "[]", kWritableDesktop);
+        EXPECT_EQ(r.result.failures, 0u) << row.steps << "\n" << r.trace;
+        const auto lines = r.events(row.event);
+        ASSERT_EQ(lines.size(), 1u) << row.steps << "\n" << r.trace;
+        EXPECT_EQ(lines[0][row.member], row.value) << row.steps << "\n" << r.trace;
+        EXPECT_EQ(lines[0]["t"].dump(), row.t) << row.steps << "\n" << r.trace;
+    }
+}
+
+TEST(ScenarioRunner, AnOperationStillRunningAtTheEndFailsTheRunWithoutWaitingForIt) {
+    const Played r = run(R"([{"at": 1, "insert": {"text": "x", "app": "Mail"}}, {"lookup": {}}])", "[]", kWritableDesktop);
+    EXPECT_EQ(r.result.failures, 1u) << r.trace;
+    const auto failed = r.events("stepFailed");
+    ASSERT_EQ(failed.size(), 1u) << r.trace;
+    EXPECT_EQ(failed[0]["step"], 0);
+    EXPECT_EQ(failed[0]["reason"], "insert was still running when the scenario ended");
+    EXPECT_TRUE(r.events("inserted").empty());
+    EXPECT_EQ(r.events("selection").size(), 1u) << "the look-up ended in the same instant";
+    EXPECT_EQ(r.events("end").at(0)["t"].dump(), "1.0");
+}
+
+TEST(ScenarioRunner, TheLastLookupIsWhatTheExpectationSees) {
+    const Played r = run(R"([
+        {"expect": {"lookup": null}},
+        {"lookup": {}},
+        {"expect": {"lookup": "tok-SECRET", "source": "selection"}},
+        {"select": [0, 0]},
+        {"lookup": {"axOnly": true}},
+        {"expect": {"lookup": null}},
+        {"expect": {"lookup": "abc"}}
+    ])", R"([{"origin": "https://api.test", "secrets": ["tok-SECRET"], "routes": []}])", kWritableDesktop);
+    EXPECT_EQ(r.result.failures, 2u) << "before any look-up, and the wrong text: " << r.trace;
+    const auto expects = r.events("expect");
+    ASSERT_EQ(expects.size(), 4u);
+    EXPECT_EQ(expects[0]["actual"], json({{"lookup", "none finished"}}));
+    EXPECT_TRUE(expects[1]["ok"]);
+    EXPECT_TRUE(expects[2]["ok"]);
+    EXPECT_EQ(expects[3]["actual"], json({{"text", nullptr}}));
+    EXPECT_EQ(r.events("selection").at(0)["text"], "[masked]") << "found text is masked like any user text";
+    EXPECT_EQ(r.trace.find("tok-SECRET"), std::string::npos) << r.trace;
+}
+
+TEST(ScenarioRunner, EachDictationTypesIntoItsOwnTarget) {
+    const Played r = run(R"([
+        {"liveStart": {}}, {"liveUpdate": "one"}, {"liveSettle": "one"},
+        {"wait": 1},
+        {"liveStart": {"app": "Mail"}}, {"liveUpdate": "two"}, {"liveSettle": "two"},
+        {"wait": 2},
+        {"expect": {"field": "Notes", "text": "abc one"}},
+        {"expect": {"field": "Mail", "text": "two"}},
+        {"expect": {"keysReceived": "Notes", "keys": []}}
+    ])", "[]", kWritableDesktop);
+    EXPECT_EQ(r.result.failures, 0u) << r.trace;
+    EXPECT_EQ(r.events("settled").size(), 2u);
 }
 
 }  // namespace
