@@ -23,7 +23,9 @@ DesktopServices servicesOf(ScenarioWorld& world) {
                            desktop.permissions()};
 }
 
-Fields optionalText(const std::optional<std::string>& text) { return text ? Fields(*text) : Fields(nullptr); }
+Fields optionalText(const std::optional<std::string>& text) {
+    return text ? Fields(*text) : Fields(nullptr);
+}
 
 }  // namespace
 
@@ -100,7 +102,8 @@ rt::Task<void> DesktopActions::lookupTask(std::size_t step) {
 rt::Task<void> DesktopActions::axOnlyTask(std::size_t step) {
     try {
         const AXOnlySelection found = co_await selection_.selectedTextAXOnlyAsync();
-        lastLookup_ = FoundSelection{found.text, found.text ? std::string(rawValue(TextSource::selection)) : ""};
+        lastLookup_ =
+            FoundSelection{found.text, found.text ? std::string(rawValue(TextSource::selection)) : ""};
         finished(step, "selection",
                  Fields{{"text", optionalText(found.text)},
                         {"source", found.text ? Fields(rawValue(TextSource::selection)) : Fields(nullptr)},
@@ -126,7 +129,8 @@ std::optional<std::string> DesktopActions::insert(std::size_t step, const Insert
     return std::nullopt;
 }
 
-rt::Task<void> DesktopActions::insertTask(std::size_t step, std::string text, std::optional<ports::RunningApp> app) {
+rt::Task<void> DesktopActions::insertTask(std::size_t step, std::string text,
+                                          std::optional<ports::RunningApp> app) {
     try {
         const bool ok = co_await selection_.insertText(std::move(text), std::move(app));
         finished(step, "inserted", Fields{{"ok", ok}});
@@ -153,13 +157,13 @@ std::optional<std::string> DesktopActions::liveUpdate(const LiveUpdate& update) 
 std::optional<std::string> DesktopActions::liveSettle(std::size_t step, const LiveSettle& settle) {
     if (typers_.empty()) return "no live dictation is going on";
     timeline_.emit("liveSettle", Fields{{"text", settle.text}});
-    start(step, "liveSettle", settleTask(step, *typers_.back(), settle.text));
+    start(step, "liveSettle", settleTask(step, typers_.back().get(), settle.text));
     return std::nullopt;
 }
 
-rt::Task<void> DesktopActions::settleTask(std::size_t step, LiveTyper& typer, std::string text) {
+rt::Task<void> DesktopActions::settleTask(std::size_t step, LiveTyper* typer, std::string text) {
     try {
-        const bool ok = co_await typer.settle(std::move(text));
+        const bool ok = co_await typer->settle(std::move(text));
         finished(step, "settled", Fields{{"ok", ok}});
     } catch (const std::exception&) {
         failed(step, "settling the dictation failed");
@@ -169,13 +173,13 @@ rt::Task<void> DesktopActions::settleTask(std::size_t step, LiveTyper& typer, st
 std::optional<std::string> DesktopActions::liveRetract(std::size_t step) {
     if (typers_.empty()) return "no live dictation is going on";
     timeline_.emit("liveRetract", Fields::object());
-    start(step, "liveRetract", retractTask(step, *typers_.back()));
+    start(step, "liveRetract", retractTask(step, typers_.back().get()));
     return std::nullopt;
 }
 
-rt::Task<void> DesktopActions::retractTask(std::size_t step, LiveTyper& typer) {
+rt::Task<void> DesktopActions::retractTask(std::size_t step, LiveTyper* typer) {
     try {
-        co_await typer.retract();
+        co_await typer->retract();
         finished(step, "retracted", Fields::object());
     } catch (const std::exception&) {
         failed(step, "retracting the dictation failed");
@@ -186,9 +190,10 @@ std::size_t DesktopActions::reportUnfinished() {
     timeline_.sync();
     const std::size_t count = running_.size();
     for (const auto& [step, operation] : running_) {
-        timeline_.emit("stepFailed",
-                       Fields{{"step", step}, {"reason", operation + " was still running when the scenario ended"}},
-                       true);
+        timeline_.emit(
+            "stepFailed",
+            Fields{{"step", step}, {"reason", operation + " was still running when the scenario ended"}},
+            true);
     }
     return count;
 }

@@ -63,8 +63,8 @@ private:
     rt::Task<void> lookupTask(std::size_t step);
     rt::Task<void> axOnlyTask(std::size_t step);
     rt::Task<void> insertTask(std::size_t step, std::string text, std::optional<ports::RunningApp> app);
-    rt::Task<void> settleTask(std::size_t step, LiveTyper& typer, std::string text);
-    rt::Task<void> retractTask(std::size_t step, LiveTyper& typer);
+    rt::Task<void> settleTask(std::size_t step, LiveTyper* typer, std::string text);
+    rt::Task<void> retractTask(std::size_t step, LiveTyper* typer);
     /// Starts `work` for `step`, noting it as running until it ends.
     void start(std::size_t step, std::string operation, rt::Task<void> work);
     void finished(std::size_t step, std::string event, TraceWriter::Fields fields);
