@@ -402,6 +402,37 @@ TEST(ScenarioRunner, TheLastLookupIsWhatTheExpectationSees) {
     EXPECT_EQ(r.trace.find("tok-SECRET"), std::string::npos) << r.trace;
 }
 
+TEST(ScenarioRunner, ALookupSaysWhyItFoundNothing) {
+    const std::string longText(15'001, 'a');
+    const struct {
+        std::string desktop;
+        const char* step;
+        const char* flag;  // the one flag that is true
+    } rows[] = {
+        {R"({"permissions": {"accessibility": false}, "apps": [{"name": "Notes", "frontmost": true, "windows": [
+            {"children": [{"role": "AXTextArea", "text": "abc", "selection": [0, 3], "focused": true}]}]}]})",
+         R"({"lookup": {}})", "blind"},
+        {R"({"permissions": {"accessibility": false}, "apps": [{"name": "Notes", "frontmost": true, "windows": [
+            {"children": [{"role": "AXTextArea", "text": "abc", "selection": [0, 3], "focused": true}]}]}]})",
+         R"({"lookup": {"axOnly": true}})", "blind"},
+        {R"({"permissions": {"accessibility": true, "inputMonitoring": true}, "apps": [{"name": "Notes",
+            "bundleIdentifier": "com.example.Notes", "frontmost": true, "windows": [{"children": [
+            {"role": "AXTextArea", "text": ")" + longText + R"(", "selection": [0, 15001], "focused": true}]}]}]})",
+         R"({"lookup": {}})", "oversized"},
+    };
+    for (const auto& row : rows) {
+        const Played r = run("[" + std::string(row.step) + R"(, {"wait": 2}, {"expect": {"lookup": null}}])", "[]", row.desktop);
+        EXPECT_EQ(r.result.failures, 0u) << row.step << "\n" << r.trace;
+        const auto found = r.events("selection");
+        ASSERT_EQ(found.size(), 1u) << r.trace;
+        EXPECT_EQ(found[0]["text"], nullptr);
+        EXPECT_EQ(found[0]["source"], nullptr);
+        for (const char* flag : {"blind", "oversized"}) {
+            EXPECT_EQ(found[0][flag], std::string(flag) == row.flag) << flag << " for " << row.step << "\n" << r.trace;
+        }
+    }
+}
+
 TEST(ScenarioRunner, EachDictationTypesIntoItsOwnTarget) {
     const Played r = run(R"([
         {"liveStart": {}}, {"liveUpdate": "one"}, {"liveSettle": "one"},
