@@ -1,6 +1,7 @@
 // AsyncMutex: a lock held across awaits, granted to waiting tasks first come first served.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -116,12 +117,7 @@ public:
             {
                 std::lock_guard lock(state_->mutex);
                 auto& waiters = state_->waiters;
-                for (auto it = waiters.begin(); it != waiters.end(); ++it) {
-                    if (*it == waiter_) {
-                        waiters.erase(it);
-                        break;
-                    }
-                }
+                if (auto it = std::find(waiters.begin(), waiters.end(), waiter_); it != waiters.end()) waiters.erase(it);
                 granted = waiter_->granted;
             }
             waiter_.reset();

@@ -1,6 +1,7 @@
 // Channel<T>: an unbounded, closable queue from producers to tasks on one executor.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -128,12 +129,7 @@ public:
             if (!waiter_) return;
             std::lock_guard lock(state_->mutex);
             auto& waiters = state_->waiters;
-            for (auto it = waiters.begin(); it != waiters.end(); ++it) {
-                if (*it == waiter_) {
-                    waiters.erase(it);
-                    break;
-                }
-            }
+            if (auto it = std::find(waiters.begin(), waiters.end(), waiter_); it != waiters.end()) waiters.erase(it);
             if (served_ && value_) {
                 state_->items.push_front(std::move(*value_));
                 value_.reset();
