@@ -6,18 +6,10 @@
 
 #include "core/ai/LineTagText.h"
 
-namespace veska::translator {
-namespace {
+namespace veska::Translator {
 
-std::string escaped(std::string_view literal) {
-    static constexpr std::string_view kSpecial = R"(\^$.|?*+()[]{})";
-    std::string out;
-    for (char c : literal) {
-        if (kSpecial.find(c) != std::string_view::npos) out += '\\';
-        out += c;
-    }
-    return out;
-}
+using namespace linetag;
+namespace {
 
 // Decimal digits of at most this many places; longer numbers name no segment.
 constexpr std::size_t kMaxDigits = 9;
@@ -28,19 +20,25 @@ struct Kept {
     std::size_t number;
 };
 
-std::optional<std::size_t> numberOf(const std::string& digits) {
+std::optional<std::size_t> numberOf(std::string_view digits) {
     if (digits.size() > kMaxDigits) return std::nullopt;
-    return static_cast<std::size_t>(std::stoul(digits));
+    std::size_t number = 0;
+    for (char c : digits) number = number * 10 + static_cast<std::size_t>(c - '0');
+    return number;
 }
 
-std::vector<Kept> keptMatches(const std::string& answer, std::span<const std::size_t> expected, const Tag& mark) {
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::vector<Kept> keptMatches(std::string_view answer, std::span<const std::size_t> expected,
+                              const Tag& mark) {
     std::vector<Kept> kept;
-    for (auto it = std::sregex_iterator(answer.begin(), answer.end(), mark.regex); it != std::sregex_iterator(); ++it) {
-        std::optional<std::size_t> number = numberOf((*it)[1].str());
+    for (const TagMatch& match : mark.regex(answer)) {
+        std::optional<std::size_t> number = numberOf(match.digits);
         if (!number || std::find(expected.begin(), expected.end(), *number) == expected.end()) continue;
         if (!kept.empty() && *number <= kept.back().number) continue;
-        auto begin = static_cast<std::size_t>(it->position(0));
-        kept.push_back({begin, begin + static_cast<std::size_t>(it->length(0)), *number});
+        kept.push_back({match.begin, match.end, *number});
     }
     return kept;
 }
@@ -48,10 +46,26 @@ std::vector<Kept> keptMatches(const std::string& answer, std::span<const std::si
 }  // namespace
 
 Tag::Tag(std::string openText, std::string closeText)
-    : open(std::move(openText)),
-      close(std::move(closeText)),
-      regex(escaped(open) + "([0-9]+)" + escaped(close)),
-      strip(escaped(open) + "([0-9]+)" + escaped(close) + "[ \\t]?") {}
+    : open(std::move(openText)), close(std::move(closeText)) {}
+
+std::vector<TagMatch> Tag::regex(std::string_view text) const {
+    std::vector<TagMatch> found;
+    if (open.empty()) return found;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(open, from); at != std::string_view::npos; at = text.find(open, from)) {
+        std::size_t digitsEnd = at + open.size();
+        while (digitsEnd < text.size() && isDigit(text[digitsEnd])) ++digitsEnd;
+        std::size_t digitsBegin = at + open.size();
+        if (digitsEnd > digitsBegin && text.substr(digitsEnd).starts_with(close)) {
+            found.push_back(
+                {at, digitsEnd + close.size(), text.substr(digitsBegin, digitsEnd - digitsBegin)});
+            from = digitsEnd + close.size();
+        } else {
+            from = at + 1;
+        }
+    }
+    return found;
+}
 
 std::span<const Tag> Tag::candidates() {
     static const std::vector<Tag> kCandidates{
@@ -70,27 +84,32 @@ Tag Tag::free(std::string_view text) {
 }
 
 std::string Tag::stripped(std::string_view text) const {
-    return std::regex_replace(std::string(text), strip, "");
+    std::string out;
+    std::size_t from = 0;
+    for (const TagMatch& match : regex(text)) {
+        out += text.substr(from, match.begin - from);
+        from = match.end;
+        if (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
+    }
+    out += text.substr(from);
+    return out;
 }
 
-Results parse(std::string_view answerView, std::span<const std::size_t> expected, const Tag& mark) {
-    const std::string answer(answerView);
+Results parse(std::string_view answer, std::span<const std::size_t> expected, const Tag& mark) {
     const std::vector<Kept> kept = keptMatches(answer, expected, mark);
     Results results;
     if (!expected.empty()) {
-        std::string_view before = kept.empty() ? std::string_view(answer)
-                                               : std::string_view(answer).substr(0, kept.front().begin);
+        std::string_view before = kept.empty() ? answer : answer.substr(0, kept.front().begin);
         std::string_view text = trimWhite(before);
         if (!text.empty()) results[expected.front()] = std::string(text);
     }
     for (std::size_t k = 0; k < kept.size(); ++k) {
         std::size_t end = k + 1 < kept.size() ? kept[k + 1].begin : answer.size();
-        std::string_view text = trimWhite(std::string_view(answer).substr(kept[k].end, end - kept[k].end));
+        std::string_view text = trimWhite(answer.substr(kept[k].end, end - kept[k].end));
         if (text.empty() && results.contains(kept[k].number)) continue;
         results[kept[k].number] = std::string(text);
     }
     return results;
 }
 
-}  // namespace veska::translator
-
+}  // namespace veska::Translator

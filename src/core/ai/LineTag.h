@@ -3,29 +3,36 @@
 
 #include <cstddef>
 #include <map>
-#include <regex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace veska::translator {
+namespace veska::Translator {
 
 /// Segment index → translated text.
 using Results = std::map<std::size_t, std::string>;
 
+/// One tag found in a text: its byte range and its decimal digits.
+struct TagMatch {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string_view digits;
+};
+
 /// A tag shape such as [#12]: `open`, decimal digits, `close`. Built from `open` and `close`
-/// alone; immutable value.
+/// alone; immutable value. Matching is a linear scan (a backtracking regular expression
+/// overflows the stack on a model's runaway digit runs).
 class Tag {
 public:
     Tag(std::string open, std::string close);
 
     std::string open;
     std::string close;
-    /// `open`, one or more decimal digits (group 1), `close`; both strings literal.
-    std::regex regex;
-    /// `regex` followed by an optional single space or tab.
-    std::regex strip;
+
+    /// Every non-overlapping occurrence of `open`, one or more decimal digits, `close`
+    /// (both strings literal), leftmost first.
+    [[nodiscard]] std::vector<TagMatch> regex(std::string_view text) const;
 
     /// The fixed shapes, in order of preference; built once per process.
     [[nodiscard]] static std::span<const Tag> candidates();
@@ -33,7 +40,7 @@ public:
     /// (the first not occurring) closed by "⟧".
     [[nodiscard]] static Tag free(std::string_view text);
 
-    /// `text` with every match of `strip` removed.
+    /// `text` with every match of `regex` removed, each with one space or tab that follows it.
     [[nodiscard]] std::string stripped(std::string_view text) const;
 };
 
@@ -45,4 +52,4 @@ inline constexpr std::string_view paragraphMark = "¶";
 /// what that index already had.
 [[nodiscard]] Results parse(std::string_view answer, std::span<const std::size_t> expected, const Tag& mark);
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace veska::translator {
+namespace veska::linetag {
 namespace {
 
 using Breaker = std::unique_ptr<icu::BreakIterator>;
@@ -33,15 +33,23 @@ std::vector<std::size_t> bounds(std::string_view text, bool bySentence) {
     return out;
 }
 
-bool isWhite(UChar32 c) { return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85); }
+bool isWhite(UChar32 c) {
+    return c >= 0 && (u_isUWhiteSpace(c) || c == 0x85);
+}
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
-std::vector<std::size_t> characterBounds(std::string_view text) { return bounds(text, false); }
+std::vector<std::size_t> characterBounds(std::string_view text) {
+    return bounds(text, false);
+}
 
-std::size_t characterCount(std::string_view text) { return characterBounds(text).size() - 1; }
+std::size_t characterCount(std::string_view text) {
+    return characterBounds(text).size() - 1;
+}
 
 std::size_t leadingWhite(std::string_view text) {
     auto length = static_cast<int32_t>(text.size());
@@ -97,7 +105,8 @@ std::string_view trimBlank(std::string_view text) {
 std::vector<std::string_view> splitAt(std::string_view text, std::string_view separator) {
     std::vector<std::string_view> parts;
     std::size_t from = 0;
-    for (std::size_t at = text.find(separator); at != std::string_view::npos; at = text.find(separator, from)) {
+    for (std::size_t at = text.find(separator); at != std::string_view::npos;
+         at = text.find(separator, from)) {
         parts.push_back(text.substr(from, at - from));
         from = at + separator.size();
     }
@@ -108,8 +117,9 @@ std::vector<std::string_view> splitAt(std::string_view text, std::string_view se
 std::vector<std::string_view> sentences(std::string_view text) {
     std::vector<std::size_t> cuts = bounds(text, true);
     std::vector<std::string_view> out;
-    for (std::size_t i = 1; i < cuts.size(); ++i) out.push_back(text.substr(cuts[i - 1], cuts[i] - cuts[i - 1]));
+    for (std::size_t i = 1; i < cuts.size(); ++i)
+        out.push_back(text.substr(cuts[i - 1], cuts[i] - cuts[i - 1]));
     return out;
 }
 
-}  // namespace veska::translator
+}  // namespace veska::linetag

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace veska::translator {
+namespace veska::linetag {
 
 /// Byte offsets of the user-perceived character boundaries of `text`, 0 and `text.size()`
 /// included.
@@ -31,4 +31,4 @@ namespace veska::translator {
 /// with its sentence); the parts concatenate back to `text`.
 [[nodiscard]] std::vector<std::string_view> sentences(std::string_view text);
 
-}  // namespace veska::translator
+}  // namespace veska::linetag

@@ -7,7 +7,9 @@
 #include "core/ai/LineTagText.h"
 #include "core/ai/TranslateError.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 // Holds the current session and closes it when replaced or when the call ends in any way.
@@ -82,8 +84,12 @@ rt::Task<std::string> translate(std::string text, TranslateLang to, Style style,
     const std::string leading = text.substr(0, leadingWhite(text));
     const std::string trailing = text.substr(text.size() - trailingWhite(text));
 
-    Job job{.lines = {}, .segments = {}, .mark = Tag::free(trimmed), .join = joinsWithoutSpace(to) ? "" : " ",
-            .style = style, .results = {}};
+    Job job{.lines = {},
+            .segments = {},
+            .mark = Tag::free(trimmed),
+            .join = joinsWithoutSpace(to) ? "" : " ",
+            .style = style,
+            .results = {}};
     for (std::string_view line : splitAt(trimmed, "\n")) job.lines.emplace_back(line);
     job.segments = segments(job.lines, kPieceLimit);
     const std::string prompt = instructions(to.english, style, job.mark, markdown);
@@ -111,4 +117,4 @@ rt::Task<std::string> translate(std::string text, TranslateLang to, Style style,
     co_return leading + rendered + trailing;
 }
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

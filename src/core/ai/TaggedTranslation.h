@@ -15,7 +15,7 @@
 #include "core/ai/TranslateLang.h"
 #include "runtime/Task.h"
 
-namespace veska::translator {
+namespace veska::Translator {
 
 /// Longest text `translate` takes, in characters.
 inline constexpr std::size_t kTextLimit = 15'000;
@@ -32,4 +32,4 @@ using OnPartial = std::function<void(const std::string& translationSoFar)>;
 rt::Task<std::string> translate(std::string text, TranslateLang to, Style style, bool markdown,
                                 std::optional<OnPartial> onPartial, SessionFactory makeSession);
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

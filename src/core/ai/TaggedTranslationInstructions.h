@@ -6,7 +6,7 @@
 
 #include "core/ai/LineTag.h"
 
-namespace veska::translator {
+namespace veska::Translator {
 
 /// What the source text is: `reading` (a text to be read, made easy to read) or `speech`
 /// (speech-to-text output to be turned into written text).
@@ -14,6 +14,7 @@ enum class Style { reading, speech };
 
 /// The instructions for translating into the language whose English name is `language`, with
 /// tags shaped like `mark`.
-[[nodiscard]] std::string instructions(std::string_view language, Style style, const Tag& mark, bool markdown);
+[[nodiscard]] std::string instructions(std::string_view language, Style style, const Tag& mark,
+                                       bool markdown);
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

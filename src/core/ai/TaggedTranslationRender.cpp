@@ -10,7 +10,9 @@
 
 #include "core/ai/LineTagText.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 std::string joined(std::span<const std::string> parts, std::string_view separator) {
@@ -29,8 +31,8 @@ std::string_view trimNewlines(std::string_view text) {
 }
 
 // Builds one line from its segments; false when a segment has no result yet.
-bool buildLine(std::span<const std::size_t> indexes, std::span<const Segment> segments, const Results& results,
-               std::string_view join, std::string& text) {
+bool buildLine(std::span<const std::size_t> indexes, std::span<const Segment> segments,
+               const Results& results, std::string_view join, std::string& text) {
     for (std::size_t index : indexes) {
         auto entry = results.find(index);
         if (entry == results.end()) return false;
@@ -52,7 +54,9 @@ bool startsUnbroken(std::string_view line) {
 }
 
 // Full-width stops end a sentence even when no space follows.
-bool isWideStop(std::string_view character) { return character == "。" || character == "！" || character == "？"; }
+bool isWideStop(std::string_view character) {
+    return character == "。" || character == "！" || character == "？";
+}
 
 bool isStop(std::string_view character) {
     return character == "." || character == "!" || character == "?" || isWideStop(character);
@@ -67,10 +71,12 @@ std::string indented(std::string_view line, std::string_view text) {
     return out;
 }
 
-std::string render(std::span<const std::string> lines, std::span<const Segment> segments, const Results& results,
-                   std::string_view join, std::optional<std::string_view> loose, const Tag& mark) {
+std::string render(std::span<const std::string> lines, std::span<const Segment> segments,
+                   const Results& results, std::string_view join, std::optional<std::string_view> loose,
+                   const Tag& mark) {
     std::map<std::size_t, std::vector<std::size_t>> byLine;
-    for (std::size_t index = 0; index < segments.size(); ++index) byLine[segments[index].line].push_back(index);
+    for (std::size_t index = 0; index < segments.size(); ++index)
+        byLine[segments[index].line].push_back(index);
     std::vector<std::string> out;
     for (std::size_t line = 0; line < lines.size(); ++line) {
         auto group = byLine.find(line);
@@ -145,4 +151,4 @@ std::string split(std::string_view line, std::size_t over, std::size_t target) {
     return joined(groups, "\n\n");
 }
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

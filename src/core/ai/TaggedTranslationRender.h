@@ -11,7 +11,7 @@
 #include "core/ai/LineTag.h"
 #include "core/ai/TaggedTranslationSegments.h"
 
-namespace veska::translator {
+namespace veska::Translator {
 
 /// Lines longer than this many characters are re-broken into paragraphs...
 inline constexpr std::size_t kParagraphOver = 320;
@@ -34,4 +34,4 @@ inline constexpr std::size_t kParagraphTarget = 240;
 [[nodiscard]] std::string split(std::string_view line, std::size_t over = kParagraphOver,
                                 std::size_t target = kParagraphTarget);
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

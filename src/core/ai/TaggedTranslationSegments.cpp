@@ -3,7 +3,9 @@
 
 #include "core/ai/LineTagText.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 // Accumulates sentences into pieces (see `pieces`).
@@ -75,7 +77,8 @@ std::vector<Segment> segments(std::span<const std::string> lines, std::size_t li
     for (std::size_t index = 0; index < lines.size(); ++index) {
         std::string_view trimmed = trimBlank(lines[index]);
         if (trimmed.empty()) continue;
-        for (Piece& piece : pieces(trimmed, limit)) out.push_back({index, std::move(piece.text), std::move(piece.glue)});
+        for (Piece& piece : pieces(trimmed, limit))
+            out.push_back({index, std::move(piece.text), std::move(piece.glue)});
     }
     return out;
 }
@@ -98,4 +101,4 @@ std::vector<std::vector<std::size_t>> chunks(std::span<const Segment> segments, 
     return out;
 }
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

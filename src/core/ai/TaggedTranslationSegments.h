@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace veska::translator {
+namespace veska::Translator {
 
 /// Longest piece of a line sent behind one tag, in characters.
 inline constexpr std::size_t kPieceLimit = 1200;
@@ -37,7 +37,8 @@ struct Piece {
 };
 
 /// One segment per piece of every non-blank line (trimmed of spaces and tabs), in order.
-[[nodiscard]] std::vector<Segment> segments(std::span<const std::string> lines, std::size_t limit = kPieceLimit);
+[[nodiscard]] std::vector<Segment> segments(std::span<const std::string> lines,
+                                            std::size_t limit = kPieceLimit);
 /// A line cut near sentence ends into pieces of at most `limit` characters.
 [[nodiscard]] std::vector<Piece> pieces(std::string_view line, std::size_t limit = kPieceLimit);
 /// Segment indexes grouped into messages of at most `limit` (a single oversized segment still
@@ -45,4 +46,4 @@ struct Piece {
 [[nodiscard]] std::vector<std::vector<std::size_t>> chunks(std::span<const Segment> segments,
                                                            std::size_t limit = kMessageBudget);
 
-}  // namespace veska::translator
+}  // namespace veska::Translator

@@ -7,8 +7,11 @@
 
 #include "core/ai/LineTag.h"
 #include "core/ai/LineTagText.h"
+#include "core/ai/TaggedTranslationSegments.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 rc::Gen<std::string> textFrom(const std::vector<std::string>& alphabet, int maxLength) {
@@ -21,15 +24,17 @@ rc::Gen<std::string> textFrom(const std::vector<std::string>& alphabet, int maxL
                         });
 }
 
-const std::vector<std::string> kNoisy{"[", "#", "]", "0", "1", "2", "9", " ", "\n", "\t", "a", "é", "⟦", "⟧",
-                                      "{", "}", "¶", "\xff", "\xe2", "x"};
+const std::vector<std::string> kNoisy{"[", "#", "]", "0", "1", "2", "9", " ",    "\n",   "\t",
+                                      "a", "é", "⟦", "⟧", "{", "}", "¶", "\xff", "\xe2", "x"};
 const std::vector<std::string> kWords{"a", "b", "ư", "ờ", " ", ".", "中", "1", "(", ")", "⟦", "]", "#"};
 
 TEST(LineTagProperty, ArbitraryAnswersAreReadWithoutFailing) {
     bool ok = rc::check([] {
         std::string answer = *rc::gen::oneOf(textFrom(kNoisy, 60), rc::gen::arbitrary<std::string>());
-        std::vector<std::size_t> expected = *rc::gen::container<std::vector<std::size_t>>(rc::gen::inRange<std::size_t>(0, 12));
-        const Tag& mark = *rc::gen::elementOf(std::vector<Tag>(Tag::candidates().begin(), Tag::candidates().end()));
+        std::vector<std::size_t> expected =
+            *rc::gen::container<std::vector<std::size_t>>(rc::gen::inRange<std::size_t>(0, 12));
+        const Tag& mark =
+            *rc::gen::elementOf(std::vector<Tag>(Tag::candidates().begin(), Tag::candidates().end()));
         Results results = parse(answer, expected, mark);
         for (const auto& [index, text] : results) {
             RC_ASSERT(std::find(expected.begin(), expected.end(), index) != expected.end());
@@ -43,7 +48,8 @@ TEST(LineTagProperty, ArbitraryAnswersAreReadWithoutFailing) {
 
 TEST(LineTagProperty, WellFormedTaggedAnswersRoundTrip) {
     bool ok = rc::check([] {
-        std::vector<std::size_t> expected = *rc::gen::unique<std::vector<std::size_t>>(rc::gen::inRange<std::size_t>(0, 40));
+        std::vector<std::size_t> expected =
+            *rc::gen::unique<std::vector<std::size_t>>(rc::gen::inRange<std::size_t>(0, 40));
         std::sort(expected.begin(), expected.end());
         std::string all;
         std::vector<std::string> texts;
@@ -74,5 +80,27 @@ TEST(LineTagProperty, FreeTagNeverOccursInTheText) {
     EXPECT_TRUE(ok);
 }
 
+TEST(LineTagProperty, PiecesStayWithinTheLimitAndKeepEveryWord) {
+    bool ok = rc::check([] {
+        std::string line = *textFrom({"Ab", "cd", "ệ", " ", "  ", ". ", "! ", "中", "。", "x"}, 400);
+        std::size_t limit = *rc::gen::inRange<std::size_t>(5, 60);
+        std::vector<Piece> cut = pieces(line, limit);
+        RC_ASSERT(!cut.empty());
+        std::string words;
+        std::string pieceWords;
+        for (char c : line) {
+            if (c != ' ') words += c;
+        }
+        for (const Piece& piece : cut) {
+            if (cut.size() > 1) RC_ASSERT(characterCount(piece.text) <= limit);
+            for (char c : piece.text) {
+                if (c != ' ') pieceWords += c;
+            }
+        }
+        RC_ASSERT(pieceWords == words);
+    });
+    EXPECT_TRUE(ok);
+}
+
 }  // namespace
-}  // namespace veska::translator
+}  // namespace veska::Translator

@@ -5,7 +5,7 @@
 
 #include "core/ai/LineTag.h"
 
-namespace veska::translator {
+namespace veska::Translator {
 namespace {
 
 TEST(LineTag, CandidatesInOrderOfPreference) {
@@ -46,6 +46,22 @@ TEST(LineTag, StripRemovesTagsAndOneFollowingBlank) {
     EXPECT_EQ(curly.stripped("{{#4}} x {{#}} y.*"), "x {{#}} y.*");
 }
 
+TEST(LineTag, RunawayDigitRunsAreReadInLinearTime) {
+    const Tag square("[#", "]");
+    std::string digits(200'000, '7');
+    std::string answer = "[#0] a\n[#" + digits + "] b\n[#1] c\n[#" + digits;
+    EXPECT_EQ(parse(answer, std::vector<std::size_t>{0, 1}, square),
+              (Results{{0, "a\n[#" + digits + "] b"}, {1, "c\n[#" + digits}}));
+    EXPECT_EQ(square.stripped(answer), "a\nb\nc\n[#" + digits);
+}
+
+TEST(LineTag, MatchesAreLeftmostAndDoNotOverlap) {
+    const Tag square("[#", "]");
+    std::vector<std::string> found;
+    for (const TagMatch& m : square.regex("[#[#12]] [#] [#3]4] ]#5]")) found.emplace_back(m.digits);
+    EXPECT_EQ(found, (std::vector<std::string>{"12", "3"}));
+}
+
 TEST(LineTag, ParseTable) {
     struct Row {
         std::string name;
@@ -77,4 +93,4 @@ TEST(LineTag, ParseTable) {
 }
 
 }  // namespace
-}  // namespace veska::translator
+}  // namespace veska::Translator

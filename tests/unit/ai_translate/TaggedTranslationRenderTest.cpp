@@ -4,7 +4,9 @@
 #include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslationRender.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 const Tag kSquare("[#", "]");
@@ -24,18 +26,31 @@ TEST(TaggedTranslationRender, RenderTable) {
         std::string expected;
     };
     const std::vector<Row> rows{
-        {"all", {{0, "Xin chào"}, {1, "Thụt"}, {2, "Dài"}, {3, "dòng"}, {4, "nữa"}}, " ", std::nullopt,
+        {"all",
+         {{0, "Xin chào"}, {1, "Thụt"}, {2, "Dài"}, {3, "dòng"}, {4, "nữa"}},
+         " ",
+         std::nullopt,
          "Xin chào\n\n    Thụt  \nDài\tdòng nữa"},
-        {"no space join", {{0, "A"}, {1, "B"}, {2, "C"}, {3, "D"}, {4, "E"}}, "", std::nullopt, "A\n\n    B  \nC\tDE"},
+        {"no space join",
+         {{0, "A"}, {1, "B"}, {2, "C"}, {3, "D"}, {4, "E"}},
+         "",
+         std::nullopt,
+         "A\n\n    B  \nC\tDE"},
         {"stops at the first missing", {{0, "A"}, {2, "C"}}, " ", std::nullopt, "A"},
         {"partial line is shown", {{0, "A"}, {1, "B"}, {2, "C"}}, " ", std::nullopt, "A\n\n    B  \nC"},
-        {"empty entries add nothing", {{0, ""}, {1, "B"}, {2, ""}, {3, "D"}, {4, "E"}}, " ", std::nullopt,
+        {"empty entries add nothing",
+         {{0, ""}, {1, "B"}, {2, ""}, {3, "D"}, {4, "E"}},
+         " ",
+         std::nullopt,
          "    B  \nD E"},
         {"loose before any tag", {}, " ", "[#0] Xin", "Xin"},
         {"loose is ignored once a line shows", {{0, "A"}}, " ", "[#0] A [#1] B", "A"},
         {"nothing and no loose", {}, " ", std::nullopt, ""},
-        {"multi-line entry drops trailing indent", {{0, "A"}, {1, "B\nb"}, {2, "C"}, {3, "D"}, {4, "E"}}, " ",
-         std::nullopt, "A\n\n    B\nb\nC\tD E"},
+        {"multi-line entry drops trailing indent",
+         {{0, "A"}, {1, "B\nb"}, {2, "C"}, {3, "D"}, {4, "E"}},
+         " ",
+         std::nullopt,
+         "A\n\n    B\nb\nC\tD E"},
     };
     for (const Row& row : rows) {
         std::optional<std::string_view> loose;
@@ -90,8 +105,13 @@ TEST(TaggedTranslationRender, LongReadingLineBecomesParagraphs) {
 
 TEST(TaggedTranslationRender, SplitLeavesListsHeadingsNumbersAndShortLines) {
     const std::vector<std::string> unchanged{
-        fiveSentences("- "), fiveSentences("  - "), fiveSentences("# "), fiveSentences("12. "),
-        fiveSentences("٣ "), std::string(320, 'a'), "Short. Line. Here.",
+        fiveSentences("- "),
+        fiveSentences("  - "),
+        fiveSentences("# "),
+        fiveSentences("12. "),
+        fiveSentences("٣ "),
+        std::string(320, 'a'),
+        "Short. Line. Here.",
         std::string(200, 'a') + ". " + std::string(200, 'b') + ".",  // two sentences only
     };
     for (const std::string& line : unchanged) EXPECT_EQ(split(line, 320, 240), line) << line.substr(0, 8);
@@ -100,10 +120,12 @@ TEST(TaggedTranslationRender, SplitLeavesListsHeadingsNumbersAndShortLines) {
 TEST(TaggedTranslationRender, SplitSentenceRules) {
     // "3.5" does not end a sentence; "。" ends one even without a space.
     std::string a(150, 'a'), b(150, 'b'), c(150, 'c');
-    EXPECT_EQ(split(a + " 3.5 x. " + b + "! " + c + "?", 320, 240), a + " 3.5 x.\n\n" + b + "!\n\n" + c + "?");
+    EXPECT_EQ(split(a + " 3.5 x. " + b + "! " + c + "?", 320, 240),
+              a + " 3.5 x.\n\n" + b + "!\n\n" + c + "?");
     std::string han;
     for (int i = 0; i < 130; ++i) han += "字";
-    EXPECT_TRUE(split(han + "。" + han + "！" + han + "？", 320, 240) == han + "。\n\n" + han + "！\n\n" + han + "？");
+    EXPECT_TRUE(split(han + "。" + han + "！" + han + "？", 320, 240) ==
+                han + "。\n\n" + han + "！\n\n" + han + "？");
     // Sentences are grouped while the paragraph stays within the target.
     std::string s(100, 's');
     std::string line = s + ". " + s + ". " + s + ". " + s + ".";
@@ -117,4 +139,4 @@ TEST(TaggedTranslationRender, ParagraphMarkSplitsAnyLine) {
 }
 
 }  // namespace
-}  // namespace veska::translator
+}  // namespace veska::Translator

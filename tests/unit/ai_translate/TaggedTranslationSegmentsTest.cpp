@@ -6,7 +6,9 @@
 #include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslationSegments.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 // A sentence of exactly `length` characters: "X", words of "x", then ". ".
@@ -108,15 +110,15 @@ TEST(TaggedTranslationSegments, ChunkBoundaries) {
     const std::vector<Row> rows{
         {{}, {}},
         {{5}, {{0}}},
-        {{2000}, {{0}}},                      // oversized alone
-        {{1000, 792}, {{0, 1}}},              // 1008 + 792 = 1800 fits
-        {{1000, 793}, {{0}, {1}}},            // 1008 + 793 = 1801 does not
-        {{2000, 1}, {{0}, {1}}},              // anything after an oversized one moves on
-        {{892, 892, 1}, {{0, 1}, {2}}},       // 900 + 892 fits; 1800 + 1 does not
+        {{2000}, {{0}}},                 // oversized alone
+        {{1000, 792}, {{0, 1}}},         // 1008 + 792 = 1800 fits
+        {{1000, 793}, {{0}, {1}}},       // 1008 + 793 = 1801 does not
+        {{2000, 1}, {{0}, {1}}},         // anything after an oversized one moves on
+        {{892, 892, 1}, {{0, 1}, {2}}},  // 900 + 892 fits; 1800 + 1 does not
         {{100, 100, 100}, {{0, 1, 2}}},
     };
     for (const Row& row : rows) EXPECT_EQ(chunks(of(row.lengths), 1800), row.expected);
 }
 
 }  // namespace
-}  // namespace veska::translator
+}  // namespace veska::Translator

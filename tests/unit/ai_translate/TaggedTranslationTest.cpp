@@ -8,9 +8,12 @@
 #include "core/ai/TranslateError.h"
 #include "runtime/Executor.h"
 #include "runtime/Sleep.h"
+#include "runtime/Spawn.h"
 #include "runtime/VirtualLoop.h"
 
-namespace veska::translator {
+namespace veska::Translator {
+
+using namespace linetag;
 namespace {
 
 const TranslateLang kVietnamese{"vi", "Vietnamese", "Tiếng Việt"};
@@ -37,7 +40,10 @@ struct Script {
 class ScriptedSession : public TextSession {
 public:
     ScriptedSession(std::shared_ptr<Log> log, std::shared_ptr<Script> script)
-        : log_(std::move(log)), script_(std::move(script)), number_(log_->made), createdAt_(rt::Executor::current()->now()) {}
+        : log_(std::move(log)),
+          script_(std::move(script)),
+          number_(log_->made),
+          createdAt_(rt::Executor::current()->now()) {}
 
     [[nodiscard]] double age() const override { return rt::Executor::current()->now() - createdAt_; }
 
@@ -77,15 +83,17 @@ struct Rig {
     bool factoryFails = false;
 
     SessionFactory factory() {
-        return [log = log, script = script, fails = factoryFails](AITask task) -> std::unique_ptr<TextSession> {
-            EXPECT_EQ(task, AITask::translate);
-            if (fails) throw TranslateError::noKey(AISource::gemini);
-            ++log->made;
-            return std::make_unique<ScriptedSession>(log, script);
-        };
+        return
+            [log = log, script = script, fails = factoryFails](AITask task) -> std::unique_ptr<TextSession> {
+                EXPECT_EQ(task, AITask::translate);
+                if (fails) throw TranslateError::noKey(AISource::gemini);
+                ++log->made;
+                return std::make_unique<ScriptedSession>(log, script);
+            };
     }
 
-    std::string run(std::string text, Style style = Style::speech, TranslateLang to = kVietnamese, bool markdown = false) {
+    std::string run(std::string text, Style style = Style::speech, TranslateLang to = kVietnamese,
+                    bool markdown = false) {
         OnPartial onPartial = [this](const std::string& soFar) { partials.push_back(soFar); };
         return loop.run(translate(std::move(text), std::move(to), style, markdown, onPartial, factory()));
     }
@@ -103,7 +111,8 @@ TEST(TaggedTranslation, EmptyLineStaysInPlaceAndOnlyTextLinesTravel) {
     rig.script->reply = [](const std::string&) { return std::vector<std::string>{"[#0] Một\n[#1] Hai"}; };
     EXPECT_EQ(rig.run("One\n\nTwo"), "Một\n\nHai");
     EXPECT_EQ(rig.log->messages, std::vector<std::string>{"[#0] One\n[#1] Two"});
-    EXPECT_EQ(rig.log->opened, std::vector<std::string>{instructions("Vietnamese", Style::speech, Tag("[#", "]"), false)});
+    EXPECT_EQ(rig.log->opened,
+              std::vector<std::string>{instructions("Vietnamese", Style::speech, Tag("[#", "]"), false)});
     EXPECT_EQ(rig.log->made, 1);
     EXPECT_EQ(rig.log->closed, 1);
 }
@@ -111,7 +120,8 @@ TEST(TaggedTranslation, EmptyLineStaysInPlaceAndOnlyTextLinesTravel) {
 TEST(TaggedTranslation, IndentationAndOuterWhiteSpaceComeBack) {
     Rig rig;
     rig.script->reply = shout;
-    EXPECT_EQ(rig.run("\n  Title\n    indented line \n\t- item\n\n"), "\n  TITLE\n    INDENTED LINE \n\t- ITEM\n\n");
+    EXPECT_EQ(rig.run("\n  Title\n    indented line \n\t- item\n\n"),
+              "\n  TITLE\n    INDENTED LINE \n\t- ITEM\n\n");
     EXPECT_EQ(rig.log->messages, std::vector<std::string>{"[#0] Title\n[#1] indented line\n[#2] - item"});
 }
 
@@ -141,7 +151,9 @@ TEST(TaggedTranslation, AnswerOutcomesTable) {
     };
     for (const Row& row : rows) {
         Rig rig;
-        rig.script->reply = [answer = row.answer](const std::string&) { return std::vector<std::string>{answer}; };
+        rig.script->reply = [answer = row.answer](const std::string&) {
+            return std::vector<std::string>{answer};
+        };
         EXPECT_EQ(rig.run("One\nTwo"), row.expected) << row.name;
         EXPECT_EQ(rig.log->closed, 1) << row.name;
     }
@@ -200,8 +212,8 @@ TEST(TaggedTranslation, LongParagraphRejoinsBySpaceOrNothing) {
         std::string out = rig.run(line, Style::speech, row.to);
         std::vector<std::string_view> parts = splitAt(line, ". ");
         ASSERT_EQ(parts.size(), 3U);
-        EXPECT_EQ(out, std::string(parts[0]) + "." + row.separator + std::string(parts[1]) + "." + row.separator +
-                           std::string(parts[2]))
+        EXPECT_EQ(out, std::string(parts[0]) + "." + row.separator + std::string(parts[1]) + "." +
+                           row.separator + std::string(parts[2]))
             << row.to.code;
         EXPECT_EQ(rig.log->messages.size(), 3U);  // 1008 + 1007 > 1800
     }
@@ -213,14 +225,14 @@ TEST(TaggedTranslation, StreamingShowsRawWordsThenRenderedLines) {
     std::string three = std::string(1000, 'a') + "\nTwo\n" + std::string(1000, 'c');
     rig.script->reply = [](const std::string& message) {
         if (message.starts_with("[#0]")) {
-            return std::vector<std::string>{"Mộ", "[#0]", "[#0] Một\n[#1", "[#0] Một\n[#1] Ha", "[#0] Một\n[#1] Hai"};
+            return std::vector<std::string>{"Mộ", "[#0]", "[#0] Một\n[#1", "[#0] Một\n[#1] Ha",
+                                            "[#0] Một\n[#1] Hai"};
         }
         return std::vector<std::string>{"Ba ¶ b", "[#2] Ba ¶ bốn"};
     };
     EXPECT_EQ(rig.run(three, Style::reading), "Một\nHai\nBa\n\nbốn");
-    EXPECT_EQ(rig.partials,
-              (std::vector<std::string>{"Mộ", "", "Một\n[#1", "Một\nHa", "Một\nHai", "Một\nHai\nBa\n\nb",
-                                        "Một\nHai\nBa\n\nbốn"}));
+    EXPECT_EQ(rig.partials, (std::vector<std::string>{"Mộ", "", "Một\n[#1", "Một\nHa", "Một\nHai",
+                                                      "Một\nHai\nBa\n\nb", "Một\nHai\nBa\n\nbốn"}));
 }
 
 TEST(TaggedTranslation, OldSessionIsReplacedBetweenMessages) {
@@ -228,7 +240,8 @@ TEST(TaggedTranslation, OldSessionIsReplacedBetweenMessages) {
     rig.script->reply = shout;
     rig.script->secondsPerMessage = 150;
     std::string text = std::string(1500, 'a') + "\n" + std::string(1500, 'b') + "\n" + std::string(1500, 'c');
-    EXPECT_EQ(rig.run(text), std::string(1500, 'A') + "\n" + std::string(1500, 'B') + "\n" + std::string(1500, 'C'));
+    EXPECT_EQ(rig.run(text),
+              std::string(1500, 'A') + "\n" + std::string(1500, 'B') + "\n" + std::string(1500, 'C'));
     // Ages before each message: 0, 150 (kept), 300 (replaced).
     EXPECT_EQ(rig.log->sessionOfMessage, (std::vector<int>{1, 1, 2}));
     EXPECT_EQ(rig.log->opened.size(), 2U);
@@ -268,5 +281,22 @@ TEST(TaggedTranslation, FailuresCloseTheSessionAndPassTheError) {
     }
 }
 
+TEST(TaggedTranslation, CancellingMidAnswerClosesTheSessionAndSendsNoMore) {
+    Rig rig;
+    rig.script->reply = [](const std::string&) { return std::vector<std::string>{"[#0] Mộ", "[#0] Một"}; };
+    rig.script->secondsPerMessage = 10;
+    std::string text = std::string(1500, 'a') + "\n" + std::string(1500, 'b');
+    rt::JoinHandle<std::string> handle = rt::spawn(
+        rig.loop.main(), translate(text, kVietnamese, Style::speech, false, std::nullopt, rig.factory()));
+    rig.loop.runFor(6);
+    EXPECT_EQ(rig.log->messages.size(), 1U);
+    EXPECT_EQ(rig.log->closed, 0);
+    handle.cancel();
+    rig.loop.runFor(60);
+    EXPECT_EQ(handle.outcome(), rt::Outcome::cancelled);
+    EXPECT_EQ(rig.log->messages.size(), 1U);
+    EXPECT_EQ(rig.log->closed, 1);
+}
+
 }  // namespace
-}  // namespace veska::translator
+}  // namespace veska::Translator
