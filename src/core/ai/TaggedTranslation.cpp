@@ -1,6 +1,7 @@
 // The translate flow: segments, chunks, one message per chunk, partial and final rendering.
 #include "core/ai/TaggedTranslation.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -104,10 +105,10 @@ rt::Task<std::string> translate(std::string text, TranslateLang to, Style style,
             co_await (*session).open(prompt);
         }
         TextSession::OnDelta onDelta = [&job, &chunk, &onPartial](const std::string& answerSoFar) {
+            if (!onPartial || !*onPartial) return;
             Results copy = job.results;
             merge(copy, parse(answerSoFar, chunk, job.mark));
-            std::string partial = shown(job, copy, answerSoFar);
-            if (onPartial && *onPartial) (*onPartial)(partial);
+            (*onPartial)(shown(job, copy, answerSoFar));
         };
         std::string answer = co_await (*session).send(message(job, chunk), std::move(onDelta));
         settle(job, chunk, answer);
