@@ -1,5 +1,6 @@
 // Each kind of expectation, compared against the state of the world.
 #include "main/scenario/Expectations.h"
+#include "main/scenario/Overloaded.h"
 
 #include <algorithm>
 
@@ -10,11 +11,6 @@ namespace veska::scenario {
 namespace {
 
 using Fields = TraceWriter::Fields;
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
 
 /// Adds one compared member; the verdict fails when the two differ.
 void compare(Verdict& verdict, const char* name, Fields expected, Fields actual) {

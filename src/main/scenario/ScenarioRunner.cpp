@@ -1,5 +1,6 @@
 // Playing a scenario's steps on virtual time.
 #include "main/scenario/ScenarioRunner.h"
+#include "main/scenario/Overloaded.h"
 
 #include "main/scenario/Expectations.h"
 #include "platform/sim/SimText.h"
@@ -9,11 +10,6 @@ namespace veska::scenario {
 namespace {
 
 using Fields = TraceWriter::Fields;
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
 
 std::string_view actionName(KeyAction action) {
     switch (action) {

@@ -1,5 +1,6 @@
 // Building a scenario's world and finding the applications and fields its steps name.
 #include "main/scenario/ScenarioWorld.h"
+#include "main/scenario/Overloaded.h"
 
 #include "main/scenario/JsonNode.h"
 
@@ -9,11 +10,6 @@ namespace {
 
 /// Most elements one look-up walks, so that a huge tree cannot stall a step.
 constexpr std::size_t kMaxWalkedElements = 100'000;
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
 
 }  // namespace
 

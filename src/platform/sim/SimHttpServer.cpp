@@ -34,15 +34,7 @@ std::string RecordedHttpRequest::describe() const {
     const SimSecretMask& m = mask ? *mask : fallback;
     std::string out = "#" + std::to_string(index) + " " + std::string(ports::methodName(method)) + " " +
                       m.mask(url) + " [";
-    bool first = true;
-    const ports::HttpHeaders shown = m.mask(headers);
-    for (const auto& [name, value] : shown.fields()) {
-        out += first ? "" : ", ";
-        out += name;
-        out += ": ";
-        out += value;
-        first = false;
-    }
+    out += m.describe(headers);
     out += "] body " + std::to_string(body.size()) + " bytes";
     if (!body.empty()) out += " \"" + m.mask(body.substr(0, 200)) + (body.size() > 200 ? "…\"" : "\"");
     out += " → " + std::string(stateName(state));

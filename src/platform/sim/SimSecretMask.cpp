@@ -48,4 +48,16 @@ ports::HttpHeaders SimSecretMask::mask(const ports::HttpHeaders& headers) const 
     return out;
 }
 
+std::string SimSecretMask::describe(const ports::HttpHeaders& headers) const {
+    std::string out;
+    const ports::HttpHeaders shown = mask(headers);  // fields() refers into it
+    for (const auto& [name, value] : shown.fields()) {
+        if (!out.empty()) out += ", ";
+        out += name;
+        out += ": ";
+        out += value;
+    }
+    return out;
+}
+
 }  // namespace veska::sim

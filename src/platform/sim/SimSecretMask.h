@@ -28,6 +28,8 @@ public:
     [[nodiscard]] std::string mask(std::string_view text) const;
     /// The fields with sensitive values hidden and secrets masked in the others.
     [[nodiscard]] ports::HttpHeaders mask(const ports::HttpHeaders& headers) const;
+    /// The masked fields as one line, "Name: value, Name: value".
+    [[nodiscard]] std::string describe(const ports::HttpHeaders& headers) const;
 
 private:
     std::vector<std::string> secrets_;

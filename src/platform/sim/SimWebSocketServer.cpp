@@ -35,15 +35,7 @@ std::string RecordedWsConnection::describe() const {
     const SimSecretMask fallback;
     const SimSecretMask& m = mask ? *mask : fallback;
     std::string out = "#" + std::to_string(index) + " " + m.mask(url) + " [";
-    bool first = true;
-    const ports::HttpHeaders shown = m.mask(headers);
-    for (const auto& [name, value] : shown.fields()) {
-        out += first ? "" : ", ";
-        out += name;
-        out += ": ";
-        out += value;
-        first = false;
-    }
+    out += m.describe(headers);
     out += "] protocols [";
     for (std::size_t i = 0; i < offeredProtocols.size(); ++i) out += (i > 0 ? ", " : "") + m.mask(offeredProtocols[i]);
     out += "] " + std::string(stateName(state)) + ", " + std::to_string(frames.size()) + " frames";
