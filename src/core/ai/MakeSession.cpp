@@ -1,0 +1,59 @@
+// Choosing and building the session of an action.
+#include "core/ai/MakeSession.h"
+
+#include "core/ai/AIConfig.h"
+#include "core/ai/ApiTextSession.h"
+#include "core/ai/TranslateError.h"
+#include "runtime/Check.h"
+
+namespace veska::Translator {
+
+namespace {
+
+AIHTTP::Link linkOf(const SessionPorts& ports) {
+    return AIHTTP::Link{.http = ports.http, .endpoints = ports.endpoints, .health = ports.health};
+}
+
+std::unique_ptr<TextSession> geminiSession(const AIConfig& config, const SessionPorts& ports) {
+    if (config.geminiKey.empty()) throw TranslateError::noKey(AISource::gemini);
+    std::vector<std::string> models = config.geminiModels;
+    if (models.empty()) models.assign(kDefaultGeminiModels.begin(), kDefaultGeminiModels.end());
+    return std::make_unique<ApiTextSession>(linkOf(ports), AISource::gemini, std::move(models),
+                                            config.geminiKey, std::string(), kHedgeSeconds, ports.engines);
+}
+
+std::unique_ptr<TextSession> deepseekSession(const AIConfig& config, const SessionPorts& ports) {
+    if (config.deepseekKey.empty()) throw TranslateError::noKey(AISource::deepseek);
+    return std::make_unique<ApiTextSession>(linkOf(ports), AISource::deepseek,
+                                            std::vector<std::string>{config.deepseekModel},
+                                            config.deepseekKey, std::string(), kHedgeSeconds, ports.engines);
+}
+
+}  // namespace
+
+std::unique_ptr<TextSession> makeSession(AITask task, const SessionPorts& ports) {
+    VESKA_CHECK(ports.env != nullptr && ports.http != nullptr && ports.health != nullptr,
+                "session ports need an environment, an HTTP client and a health record");
+    const AIConfig config = AIConfig::load(*ports.env);
+    switch (config.source(task)) {
+        case AISource::gemini:
+            return geminiSession(config, ports);
+        case AISource::deepseek:
+            return deepseekSession(config, ports);
+        case AISource::grok:
+            // The Grok realtime session: a new GrokTextSession, not connected yet, opened now.
+            // Until it is built this source cannot serve an action.
+            throw TranslateError::failed();
+        case AISource::chatgpt:
+            // The ChatGPT web bridge session (empty instructions, first message, no chat yet).
+            // Until it is built this source cannot serve an action.
+            throw TranslateError::failed();
+    }
+    throw TranslateError::failed();
+}
+
+SessionFactory sessionFactory(SessionPorts ports) {
+    return [ports](AITask task) { return makeSession(task, ports); };
+}
+
+}  // namespace veska::Translator
