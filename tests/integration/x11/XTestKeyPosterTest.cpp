@@ -33,7 +33,8 @@ protected:
         if (server_.display().empty()) GTEST_SKIP() << "Xvfb is not installed";
         client_ = XOpenDisplay(server_.display().c_str());
         ASSERT_NE(client_, nullptr);
-        poster_ = std::make_unique<XTestKeyPoster>(X11Connection::open(server_.display()), PasteChordTable::defaults());
+        poster_ = std::make_unique<XTestKeyPoster>(X11Connection::open(server_.display()), PasteChordTable::defaults(),
+                                                   std::make_shared<SyntheticKeyLedger>());
     }
     void TearDown() override {
         poster_.reset();
@@ -99,9 +100,9 @@ TEST_F(XTestKeyPosterTest, ModifiersTheUserHoldsAreReleasedFirst) {
 TEST_F(XTestKeyPosterTest, AKeyWithoutCounterpartPostsNothing) {
     ProbeWindow window(client_, "probe", "Gedit", ::getpid());
     window.focus();
-    const unsigned long long before = poster_->postedCount();
+    const unsigned long long before = poster_->ledger().postedCount();
     EXPECT_FALSE(poster_->post({{keys::kA, true, 0}, {keys::kFn, true, flags::kFn}, {keys::kA, false, 0}}));
-    EXPECT_EQ(poster_->postedCount(), before);
+    EXPECT_EQ(poster_->ledger().postedCount(), before);
     EXPECT_TRUE(window.keys(1, std::chrono::milliseconds(300)).empty());
 }
 
@@ -113,17 +114,17 @@ TEST_F(XTestKeyPosterTest, TheAutomationRouteTypesFromAProcessOfItsOwn) {
     ProbeWindow window(client_, "probe", "Gedit", ::getpid());
     window.focus();
     ::setenv("DISPLAY", server_.display().c_str(), 1);
-    const unsigned long long before = poster_->postedCount();
+    const unsigned long long before = poster_->ledger().postedCount();
     if (::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
     ASSERT_TRUE(poster_->postViaAutomation(commandChord(keys::kV)));
-    EXPECT_EQ(poster_->postedCount(), before) << "automation keys are not Veska's own";
+    EXPECT_EQ(poster_->ledger().postedCount(), before) << "automation keys are not Veska's own";
     bool pasted = false;
     for (const ReceivedKey& key : window.keys(4)) {
         pasted = pasted || (key.keysym == "v" && key.down && (key.state & ControlMask) != 0);
     }
     EXPECT_TRUE(pasted);
 
-    XTestKeyPoster missing(X11Connection::open(server_.display()), PasteChordTable::defaults(),
+    XTestKeyPoster missing(X11Connection::open(server_.display()), PasteChordTable::defaults(), nullptr,
                            "veska-no-such-automation-program");
     EXPECT_FALSE(missing.postViaAutomation(commandChord(keys::kV)));
 }

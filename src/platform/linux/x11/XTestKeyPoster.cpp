@@ -43,8 +43,11 @@ std::optional<std::vector<XKeyTransition>> translateKeys(const std::vector<ports
 }
 
 XTestKeyPoster::XTestKeyPoster(std::unique_ptr<X11Connection> connection, PasteChordTable chords,
-                               std::string automationProgram)
-    : x_(std::move(connection)), chords_(std::move(chords)), automationProgram_(std::move(automationProgram)) {
+                               std::shared_ptr<SyntheticKeyLedger> ledger, std::string automationProgram)
+    : x_(std::move(connection)),
+      chords_(std::move(chords)),
+      automationProgram_(std::move(automationProgram)),
+      ledger_(ledger ? std::move(ledger) : std::make_shared<SyntheticKeyLedger>()) {
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
@@ -62,9 +65,14 @@ PasteChord XTestKeyPoster::focusedChord() const {
     return chords_.chordFor(active->instance, active->windowClass);
 }
 
+std::array<char, 32> XTestKeyPoster::keymap() const {
+    std::array<char, 32> keys{};
+    XQueryKeymap(x_->display(), keys.data());
+    return keys;
+}
+
 std::vector<KeyCode> XTestKeyPoster::heldModifierKeycodes() const {
-    std::array<char, 32> keymap{};
-    XQueryKeymap(x_->display(), keymap.data());
+    const std::array<char, 32> keymap = this->keymap();
     std::vector<KeyCode> held;
     XModifierKeymap* modifiers = XGetModifierMapping(x_->display());
     if (modifiers == nullptr) return held;
@@ -90,14 +98,20 @@ bool XTestKeyPoster::post(const std::vector<ports::SyntheticKey>& keys) {
         if (code == 0) return false;  // the layout has no key for it: post nothing
         events.emplace_back(code, t.down);
     }
-    for (KeyCode code : heldModifierKeycodes()) {
-        XTestFakeKeyEvent(x_->display(), code, False, CurrentTime);
-        ++posted_;
-    }
-    for (const auto& [code, down] : events) {
-        XTestFakeKeyEvent(x_->display(), code, down ? True : False, CurrentTime);
-        ++posted_;
-    }
+    std::array<char, 32> down = keymap();
+    auto isDown = [&](KeyCode code) { return (down[code / 8] & (1 << (code % 8))) != 0; };
+    auto send = [&](KeyCode code, bool press) {
+        if (!press && !isDown(code)) return;
+        XTestFakeKeyEvent(x_->display(), code, press ? True : False, CurrentTime);
+        ledger_->posted(1);
+        if (press) {
+            down[code / 8] = static_cast<char>(down[code / 8] | (1 << (code % 8)));
+        } else {
+            down[code / 8] = static_cast<char>(down[code / 8] & ~(1 << (code % 8)));
+        }
+    };
+    for (KeyCode code : heldModifierKeycodes()) send(code, false);
+    for (const auto& [code, press] : events) send(code, press);
     XSync(x_->display(), False);
     return true;
 }
