@@ -1,6 +1,7 @@
 // The HTTP contract environment on real sockets: the libcurl client and two loopback servers.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -18,8 +19,15 @@ public:
     CurlHttpEnv() { ::setenv("no_proxy", "127.0.0.1,localhost", 1); }
 
     rt::Executor& executor() override { return loop_; }
+    /// Checks `done` every few milliseconds too, since the servers change state on threads of
+    /// their own without waking the loop.
     bool runUntil(const std::function<bool()>& done, double maxSeconds) override {
-        return loop_.runUntil(done, maxSeconds);
+        const double end = loop_.now() + maxSeconds;
+        while (true) {
+            const double left = end - loop_.now();
+            if (loop_.runUntil(done, std::min(left, kPollSeconds))) return true;
+            if (left <= kPollSeconds) return done();
+        }
     }
     void advance(double seconds) override { loop_.runFor(seconds); }
 
@@ -36,6 +44,8 @@ public:
     rt::RunLoop& loop() { return loop_; }
 
 private:
+    static constexpr double kPollSeconds = 0.005;
+
     rt::RunLoop loop_;
     testing::LoopbackHttpServer servers_[2];
     CurlHttpClient client_;
