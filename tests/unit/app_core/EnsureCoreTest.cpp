@@ -3,10 +3,12 @@
 
 #include "unit/app_core/LocalCoreRig.h"
 #include "core/app/EnsureCore.h"
+#include "core/app/LocalCoreService.h"
 #include "platform/sim/SimEnvironment.h"
 #include "platform/sim/SimLocalMachine.h"
 #include "platform/sim/SimPreferences.h"
 #include "platform/sim/SimProcesses.h"
+#include "support/TempDir.h"
 
 namespace veska {
 namespace {
@@ -197,6 +199,28 @@ TEST(EnsureCore, TheDevelopmentCheckoutRunsThroughEnvWithoutANode) {
     EXPECT_EQ(core.arguments, (std::vector<std::string>{
                                   "/home/u/dev/veska-voice-client/packages/local-core/cli.mjs", "serve"}));
     EXPECT_EQ(core.workingDirectory, "/home/u/dev/veska-voice-client/packages/local-core");
+}
+
+TEST(LocalCoreService, StartsItsCoreOnceAndTranscribesThroughIt) {
+    CoreRig rig;
+    LocalCoreService service(rig.http, testing::kCoreOrigin, "tok", rig.prefs,
+                             {V2Config::Bundle{kResources}, &rig.env, &rig.machine, &rig.processes});
+    rig.bootSeconds = 0.3;
+    rig.run(service.ensureCore());
+    EXPECT_EQ(service.coreSource(), "bundled");
+    ASSERT_TRUE(service.coreProcess());
+    rig.run(service.ensureCore());
+    EXPECT_EQ(rig.processes.launches().size(), 1u) << "the running core is used";
+    EXPECT_EQ(service.coreSource(), "bundled");
+
+    testing::TempDir dir;
+    dir.write("t.m4a", "aac");
+    rig.server(8797).reply(HttpMethod::post, "/v1/audio/transcriptions", 200, R"({"text":" hi "})");
+    rig.server(8797).reply(HttpMethod::get, "/v1/config", 200, R"({"prefs":{"locale":"en"}})");
+    EXPECT_EQ(rig.run(service.transcribe((dir.path() / "t.m4a").string())), " hi ");
+    EXPECT_EQ(rig.run(service.prefs()), nlohmann::json::parse(R"({"locale":"en"})"));
+    EXPECT_EQ(rig.server(8797).requestsTo("/v1/audio/transcriptions").at(0).headers.value("Authorization"),
+              "Bearer tok");
 }
 
 }  // namespace
