@@ -25,6 +25,8 @@ Line parseLine(std::string_view line) {
     std::optional<std::string_view> data = payload(line);
     if (!data) return Skip{};
     if (*data == kDoneMark) return Done{};
+    // No valid JSON text holds a NUL byte; the JSON reader would take one for the end.
+    if (data->find('\0') != std::string_view::npos) return Skip{};
     nlohmann::json object = nlohmann::json::parse(*data, nullptr, /*allow_exceptions=*/false);
     if (!object.is_object()) return Skip{};
     return object;
