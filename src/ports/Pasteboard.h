@@ -13,6 +13,9 @@ struct PasteboardContents {
     std::optional<std::string> plainText{};
     std::optional<std::string> html{};
     std::optional<std::string> rtf{};
+    /// A short-lived payload (a piece of text on its way into another application): clipboard
+    /// managers are asked not to record it. Never set on what a read finds.
+    bool transient = false;
 
     [[nodiscard]] bool empty() const { return !plainText && !html && !rtf; }
     friend bool operator==(const PasteboardContents&, const PasteboardContents&) = default;

@@ -169,7 +169,7 @@ rt::Task<std::size_t> LiveTyper::postDeletes(std::size_t count) {
 
 void LiveTyper::pasteTail(const std::string& insert) {
     services_.pasteboard.clear();
-    services_.pasteboard.write({.plainText = insert});
+    services_.pasteboard.write({.plainText = insert, .transient = true});
     if (canPostKeys_) {
         selection_.postCommandC(ports::keys::kV);
     } else {

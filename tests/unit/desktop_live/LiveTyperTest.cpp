@@ -214,6 +214,18 @@ TEST(LiveTyper, RetractTakesEverythingBackAndRestoresThePlainTextOfTheStart) {
     }
 }
 
+TEST(LiveTyper, TheTextOnItsWayIsMarkedForClipboardManagersAndTheRestoreIsNot) {
+    LiveTyperDesk desk(Route::keys, std::nullopt);
+    desk.desktop.pasteboard().writeFromApp(desk.other, {.plainText = "user's clipboard"});
+    desk.start();
+    desk.say("hello");
+    EXPECT_EQ(desk.fieldText(), "hello");
+    EXPECT_TRUE(desk.desktop.pasteboard().contents().transient);
+    desk.retract();
+    EXPECT_FALSE(desk.desktop.pasteboard().contents().transient);
+    EXPECT_EQ(desk.desktop.pasteboard().contents().plainText, "user's clipboard");
+}
+
 TEST(LiveTyper, PausesAfterEachStepLongerForMoreDeletesUpToACap) {
     struct Row {
         std::size_t deletes;
