@@ -45,6 +45,10 @@ void DictationWorld::observeHUD() {
         const auto kind = model.state.kind();
         if (kind != HUDState::Kind::idle && kind != HUDState::Kind::listening && kind != HUDState::Kind::speaking) {
             fields["text"] = HUDPresentation::pillText(model, Translator::current(prefs));
+            // The pill shows the start of a long message; the trace keeps the whole of it.
+            if (!model.state.message().empty() && fields["text"] != model.state.message()) {
+                fields["message"] = model.state.message();
+            }
         }
         if (kind == HUDState::Kind::listening && model.outputChip) fields["chip"] = *model.outputChip;
         log.add("hud", std::move(fields));
