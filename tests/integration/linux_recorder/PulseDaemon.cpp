@@ -72,7 +72,11 @@ PulseDaemon::PulseDaemon() {
         kill();
         throw std::runtime_error("pulseaudio did not come up");
     }
-    fifo_ = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    // The FIFO opens for writing once the daemon's source holds it open for reading.
+    for (int i = 0; i < 200 && fifo_ < 0; ++i) {
+        fifo_ = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fifo_ < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (fifo_ < 0) {
         kill();
         throw std::runtime_error("cannot open the microphone FIFO");

@@ -52,7 +52,7 @@ struct PulseFactory {
 }  // namespace veska::platform
 
 namespace veska::contract {
-INSTANTIATE_TYPED_TEST_SUITE_P(Pulse, FileRecorderContract, platform::PulseFactory);
+INSTANTIATE_TYPED_TEST_SUITE_P(PulseRecorder, FileRecorderContract, platform::PulseFactory);
 }  // namespace veska::contract
 
 namespace veska::platform {
@@ -187,32 +187,42 @@ TEST(PulseFileRecorder, AStalledMicrophoneStillStopsWithACompleteFile) {
     env.daemon().setFeeding(false);
     auto settings = env.settings("stalled.m4a");
     const double seconds = contract::runTask(env, recordWhileStalled(&env.recorder(), settings), 10);
-    EXPECT_LT(seconds, 0.2);
+    EXPECT_LT(seconds, 0.6) << "at most what the FIFO held before it stalled";
     const std::string bytes = contract::record::readFile(settings.path);
     ASSERT_GE(bytes.size(), 12u);
     EXPECT_EQ(bytes.substr(4, 4), "ftyp");
-    EXPECT_EQ(decode(settings.path).seconds, 0) << "a complete file with nothing heard";
+    EXPECT_NEAR(decode(settings.path).seconds, seconds, 0.15) << "a complete file with what was heard";
 }
 
-rt::Task<bool> recordUntilTheServerDies(ports::FileRecorder* recorder, testing::PulseDaemon* daemon,
-                                        ports::RecorderSettings settings) {
+struct LostTake {
+    bool endedByItself = false;
+    double seconds = 0;
+};
+
+rt::Task<LostTake> recordUntilTheServerDies(ports::FileRecorder* recorder, testing::PulseDaemon* daemon,
+                                            ports::RecorderSettings settings) {
     daemon->setAmplitude(0.5);
     std::unique_ptr<ports::Recording> recording = co_await recorder->start(settings);
     co_await rt::sleepFor(0.6);
     daemon->kill();
     for (int i = 0; i < 50 && recording->isRecording(); ++i) co_await rt::sleepFor(0.05);
-    const bool endedByItself = !recording->isRecording();
+    LostTake take{!recording->isRecording(), 0};
     co_await recording->stop();
-    co_return endedByItself;
+    take.seconds = recording->seconds();
+    co_return take;
 }
 
 TEST(PulseFileRecorder, ALostServerEndsTheRecordingAndKeepsWhatWasHeard) {
     PulseRecorderEnv env;
     auto settings = env.settings("lost.m4a");
-    EXPECT_TRUE(contract::runTask(env, recordUntilTheServerDies(&env.recorder(), &env.daemon(), settings), 10));
+    const LostTake take = contract::runTask(env, recordUntilTheServerDies(&env.recorder(), &env.daemon(), settings), 10);
+    EXPECT_TRUE(take.endedByItself);
+    // About 0.6 s, plus whatever the FIFO held before the recording began.
+    EXPECT_GE(take.seconds, 0.5);
+    EXPECT_LT(take.seconds, 1.5);
     const Decoded decoded = decode(settings.path);
     EXPECT_EQ(decoded.codec, AV_CODEC_ID_AAC);
-    EXPECT_NEAR(decoded.seconds, 0.6, 0.25);
+    EXPECT_NEAR(decoded.seconds, take.seconds, 0.15) << "everything heard is in the file";
 }
 
 TEST(PulseFileRecorder, WithoutAServerThereIsNoDeviceAndNoFile) {
