@@ -176,6 +176,13 @@ export function startFake(service) {
     if (!parsed) return sendJson(res, 404, service.errorBody(404, `fake: nothing is served at ${url.pathname}`));
     record.model = parsed.model;
     record.problems = parsed.problems;
+    // The service refuses a wrong key, a malformed request or a thinking setting before
+    // anything scripted happens, so scripted answers are kept for the requests that pass.
+    if (!parsed.keyOk) return service.keyError(res);
+    if (parsed.problems.length > 0) {
+      return sendJson(res, 400, service.errorBody(400, `fake: ${parsed.problems.join('; ')}`));
+    }
+    if (parsed.thinkingRejected) return sendJson(res, 400, service.errorBody(400, parsed.thinkingRejected));
     let answer;
     try {
       answer = nextAnswer(req, parsed.model);
@@ -187,11 +194,6 @@ export function startFake(service) {
       record.outcome = 'silent';
       return undefined;
     }
-    if (!parsed.keyOk) return service.keyError(res);
-    if (parsed.problems.length > 0) {
-      return sendJson(res, 400, service.errorBody(400, `fake: ${parsed.problems.join('; ')}`));
-    }
-    if (parsed.thinkingRejected) return sendJson(res, 400, service.errorBody(400, parsed.thinkingRejected));
     const status = answer.status ?? 200;
     if (status !== 200) {
       const body = answer.body !== undefined ? answer.body : JSON.stringify(service.errorBody(status, answer.message ?? ''));
