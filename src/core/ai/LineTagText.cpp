@@ -13,20 +13,41 @@ namespace {
 
 using Breaker = std::unique_ptr<icu::BreakIterator>;
 
+// One iterator of each kind per thread: making one costs more than a long text's walk.
+icu::BreakIterator* breaker(bool bySentence) {
+    thread_local Breaker characters;
+    thread_local Breaker sentences;
+    Breaker& cached = bySentence ? sentences : characters;
+    if (!cached) {
+        UErrorCode status = U_ZERO_ERROR;
+        cached.reset(bySentence
+                         ? icu::BreakIterator::createSentenceInstance(icu::Locale::getRoot(), status)
+                         : icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status)) cached.reset();
+    }
+    return cached.get();
+}
+
 // The boundaries an ICU break iterator finds in `text`, as byte offsets.
 std::vector<std::size_t> bounds(std::string_view text, bool bySentence) {
     std::vector<std::size_t> out{0};
     if (text.empty()) return out;
     UErrorCode status = U_ZERO_ERROR;
     UText* utext = utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
-    Breaker it(bySentence ? icu::BreakIterator::createSentenceInstance(icu::Locale::getRoot(), status)
-                          : icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_SUCCESS(status) && it) {
+    icu::BreakIterator* it = breaker(bySentence);
+    if (U_SUCCESS(status) && it != nullptr) {
         it->setText(utext, status);
         for (int32_t at = it->next(); U_SUCCESS(status) && at != icu::BreakIterator::DONE; at = it->next()) {
             auto offset = static_cast<std::size_t>(at);
             if (offset > out.back() && offset <= text.size()) out.push_back(offset);
         }
+    }
+    if (it != nullptr) {
+        // The cached iterator must not keep pointing into `text` once the caller frees it.
+        UErrorCode ignored = U_ZERO_ERROR;
+        UText* none = utext_openUTF8(nullptr, "", 0, &ignored);
+        it->setText(none, ignored);
+        utext_close(none);
     }
     utext_close(utext);
     if (out.back() != text.size()) out.push_back(text.size());

@@ -113,6 +113,16 @@ std::string paragraphs(std::string_view text) {
 
 namespace {
 
+// True when `text` begins with a mark that a space before it would carry (the two would make
+// one character); only the first code point decides.
+bool joinsSpace(std::string_view text) {
+    if (text.empty()) return false;
+    int32_t end = 0;
+    UChar32 first = 0;
+    U8_NEXT(text.data(), end, static_cast<int32_t>(text.size()), first);
+    return characterCount(" " + std::string(text.substr(0, static_cast<std::size_t>(end)))) == 1;
+}
+
 std::vector<std::string> sentencesOf(std::string_view line) {
     std::vector<std::size_t> bounds = characterBounds(line);
     std::vector<std::string> out;
@@ -134,17 +144,28 @@ std::vector<std::string> sentencesOf(std::string_view line) {
 }  // namespace
 
 std::string split(std::string_view line, std::size_t over, std::size_t target) {
-    if (characterCount(line) <= over || startsUnbroken(line)) return std::string(line);
+    // A line of at most `over` bytes cannot hold more characters than that: no need to count.
+    if (line.size() <= over || characterCount(line) <= over || startsUnbroken(line)) return std::string(line);
     std::vector<std::string> found = sentencesOf(line);
     if (found.size() <= 2) return std::string(line);
     std::vector<std::string> groups;
     std::string current;
+    // Counted as the group grows (a text never joins the character before a space), so that a
+    // long line costs one pass rather than one per sentence.
+    std::size_t currentCount = 0;
     for (const std::string& sentence : found) {
-        if (!current.empty() && characterCount(current) + characterCount(sentence) > target) {
+        const std::size_t sentenceCount = characterCount(sentence);
+        if (!current.empty() && currentCount + sentenceCount > target) {
             groups.push_back(std::move(current));
             current.clear();
+            currentCount = 0;
         }
-        if (!current.empty()) current += ' ';
+        if (current.empty()) {
+            currentCount = sentenceCount;
+        } else {
+            current += ' ';
+            currentCount += sentenceCount + (joinsSpace(sentence) ? 0 : 1);
+        }
         current += sentence;
     }
     if (!current.empty()) groups.push_back(std::move(current));

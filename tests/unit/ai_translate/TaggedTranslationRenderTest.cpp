@@ -132,6 +132,24 @@ TEST(TaggedTranslationRender, SplitSentenceRules) {
     EXPECT_EQ(split(line, 320, 240), s + ". " + s + ".\n\n" + s + ". " + s + ".");
 }
 
+TEST(TaggedTranslationRender, SplitGroupsSentencesUpToTheTargetExactly) {
+    auto sentence = [](std::size_t characters, char letter) {
+        return std::string(characters - 1, letter) + ".";
+    };
+    const std::string s1 = sentence(119, 'a');
+    const std::string tail = sentence(101, 'c');
+    // 119 + 121 characters fill the target exactly; one more starts a new paragraph.
+    EXPECT_EQ(split(s1 + " " + sentence(121, 'b') + " " + tail, 320, 240),
+              s1 + " " + sentence(121, 'b') + "\n\n" + tail);
+    EXPECT_EQ(split(s1 + " " + sentence(122, 'b') + " " + tail, 320, 240),
+              s1 + "\n\n" + sentence(122, 'b') + " " + tail);
+    // A sentence opening with a combining mark makes one character with the space before it.
+    const std::string marked = "\xCC\x81" + sentence(50, 'b');
+    const std::string s3 = sentence(139, 'd');
+    const std::string line = sentence(50, 'a') + " " + marked + " " + s3 + " " + tail;
+    EXPECT_EQ(split(line, 320, 240), sentence(50, 'a') + " " + marked + " " + s3 + "\n\n" + tail);
+}
+
 TEST(TaggedTranslationRender, ParagraphMarkSplitsAnyLine) {
     EXPECT_EQ(paragraphs("One. Two. \t¶  Three.\nShort line\n\n- list ¶ item"),
               "One. Two.\n\nThree.\nShort line\n\n- list\n\nitem");
