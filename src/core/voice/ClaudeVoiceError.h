@@ -1,18 +1,12 @@
-// How a live dictation over the Claude voice stream can fail.
+// How a live dictation over the Claude voice stream can fail: names and the thrown form.
 #pragma once
 
 #include <exception>
 #include <string_view>
 
-namespace veska {
+#include "core/app/AppCollaborators.h"
 
-/// The failures of a Claude voice session, in the order the product lists them.
-enum class ClaudeVoiceError {
-    needLogin,  ///< no usable Claude session: no session cookie, or 401/403 while connecting
-    noMic,      ///< the microphone could not be opened
-    connect,    ///< the WebSocket could not be opened or dropped, or opening took too long
-    server,     ///< the service sent an error message
-};
+namespace veska {
 
 [[nodiscard]] constexpr std::string_view describe(ClaudeVoiceError error) {
     switch (error) {
