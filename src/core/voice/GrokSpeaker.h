@@ -2,8 +2,13 @@
 // reading aloud through Grok's speech endpoint.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +20,14 @@
 #include "core/voice/Crypto.h"
 #include "core/voice/GrokSession.h"
 #include "core/voice/GrokSpeakError.h"
+#include "core/voice/PCMStreamPlayer.h"
+#include "ports/ActivityAssertion.h"
+#include "ports/AudioPlayer.h"
 #include "ports/HttpClient.h"
 #include "ports/Preferences.h"
 #include "ports/WebCookieStore.h"
 #include "runtime/Executor.h"
+#include "runtime/Spawn.h"
 #include "runtime/Task.h"
 
 namespace veska {
@@ -36,6 +45,8 @@ public:
         ports::WebCookieStore& cookies;   ///< the web sign-in store holding the console session
         ports::Preferences& prefs;        ///< the reading rate
         ServiceConfig config;             ///< the console, accounts and API base URLs, the xAI domain
+        ports::AudioPlayer* audio = nullptr;            ///< the speakers; none = readings fail to play
+        ports::ActivityAssertion* activity = nullptr;   ///< keeps the system awake while reading
     };
 
     /// An access token and the cookie header it was fetched with.
@@ -92,6 +103,50 @@ public:
 
     // ---- read-aloud (GrokSpeakerReading*.cpp) ----
 
+    using StartCallback = std::function<void(bool)>;
+    using LevelCallback = std::function<void(double)>;
+    /// No error: the reading finished normally.
+    using FinishCallback = std::function<void(std::optional<GrokSpeakError>)>;
+
+    /// Longest reading recorded for the cache, and the most the cache holds, in bytes.
+    static constexpr std::size_t kCacheLimitBytes = std::size_t{64} * 1024 * 1024;
+    /// Cached audio is replayed in slices of one second...
+    static constexpr std::size_t kReplaySliceBytes = 48'000;
+    /// ...never more than this far ahead of playback, checked this often.
+    static constexpr double kReplayAheadSeconds = 3.0;
+    static constexpr double kReplayWaitSeconds = 0.2;
+    /// A speech request may stay silent this long, and last this long in all.
+    static constexpr double kSpeechIdleSeconds = 30;
+    static constexpr double kSpeechTransferSeconds = 900;
+
+    /// Reads `text` aloud with `voice`, stopping any reading in progress first. `onStart(true)`
+    /// comes with the first audio of a request, `onLevel` follows the sound, and `onFinish`
+    /// comes once, when the reading has played to its end or failed; never after `stop`.
+    void speak(std::string_view text, std::string voice, StartCallback onStart, LevelCallback onLevel,
+               FinishCallback onFinish);
+    /// Ends the reading in progress without calling its `onFinish`, and frees what it holds.
+    void stop();
+    /// Frees what the current reading holds: request, player, callbacks, activity. Safe when
+    /// nothing is in progress.
+    void release();
+    /// Pauses or resumes the player; the new paused state (false with no playing player).
+    bool togglePause();
+    /// The current reading's player, for a rate change in the middle of a reading.
+    [[nodiscard]] PCMStreamPlayer* player() const { return player_.get(); }
+    /// A reading is in progress (its `onFinish` is still due).
+    [[nodiscard]] bool reading() const { return static_cast<bool>(onFinish_); }
+    /// The number of the current reading; each start and stop moves it on.
+    [[nodiscard]] std::uint64_t jobID() const { return jobID_; }
+
+    /// Audio of the request of reading `id` (nothing for an older reading).
+    void receive(std::uint64_t id, std::string_view data);
+    /// The request of reading `id` ended with `status` (0 without an answer) and `error`.
+    void partDone(std::uint64_t id, int status, std::optional<ports::HttpErrorKind> error);
+
+    /// The cache key of each reading kept, oldest first, and the audio bytes kept.
+    [[nodiscard]] std::vector<std::string> cacheKeys() const;
+    [[nodiscard]] std::size_t cacheBytes() const;
+
 private:
     /// The status, header fields and body (up to a limit) of a console answer.
     struct Answer {
@@ -114,6 +169,48 @@ private:
     double tokenAt_ = -std::numeric_limits<double>::infinity();
 
     // ---- read-aloud fields ----
+
+    struct CacheEntry {
+        std::string key;
+        std::shared_ptr<const std::string> pcm;
+    };
+
+    /// Opens the player, then replays `cached` or fetches the first part.
+    rt::Task<void> begin(std::uint64_t job, std::shared_ptr<PCMStreamPlayer> player,
+                         std::shared_ptr<const std::string> cached);
+    void fetchPart(std::uint64_t job);
+    rt::Task<void> fetch(std::uint64_t job);
+    [[nodiscard]] ports::HttpRequest speechRequest(const Credentials& credentials, bool first) const;
+    rt::Task<void> replay(std::uint64_t job, std::shared_ptr<const std::string> pcm);
+    void store();
+    /// `release`, then `onFinish(error)`, if `job` is current and a reading is in progress.
+    void finish(std::uint64_t job, std::optional<GrokSpeakError> error);
+    /// The last part has been fetched or replayed: drain once the player is empty.
+    void inputDone();
+    [[nodiscard]] bool current(std::uint64_t job) const { return job == jobID_ && onFinish_; }
+
+    /// The request of the current part; replaced for each part, cancelled by `release`.
+    rt::JoinHandle<void> task_;
+    /// Opening the player, then the replay of a cached reading.
+    rt::JoinHandle<void> starting_;
+    std::shared_ptr<PCMStreamPlayer> player_;
+    std::uint64_t jobID_ = 0;
+    std::vector<std::string> parts_;
+    std::size_t partIndex_ = 0;
+    std::uint64_t partBytes_ = 0;
+    bool retried_ = false;
+    std::string voice_ = "eve";
+    bool started_ = false;
+    std::unique_ptr<ports::Activity> activity_;
+    std::deque<CacheEntry> cache_;
+    std::string recording_;
+    std::optional<std::string> recordKey_;
+    StartCallback onStart_;
+    LevelCallback onLevel_;
+    FinishCallback onFinish_;
+
+    /// Last: every task of the speaker stops before its fields go.
+    rt::Scope scope_;
 };
 
 }  // namespace veska
