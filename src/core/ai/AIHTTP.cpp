@@ -50,13 +50,13 @@ std::string firstCharacters(const std::string& text, std::size_t count) {
 }
 
 // Reads an error body until it holds more than `kMaxErrorCharacters` characters or ends.
-rt::Task<std::string> errorBody(ports::HttpBody& body) {
+rt::Task<std::string> errorBody(ports::HttpBody* body) {
     std::string text;
     CharacterCounter counter;
     for (std::size_t characters = 0; characters <= kMaxErrorCharacters;) {
         std::optional<std::string> line;
         try {
-            line = co_await body.nextLine();
+            line = co_await body->nextLine();
         } catch (const ports::HttpError& error) {
             throwTransport(error);
         }
@@ -140,8 +140,7 @@ rt::Task<void> gemini(Link link, std::string model, std::string key, std::string
         ports::HttpRequest request = streamingRequest(geminiURL(link.endpoints.gemini, model));
         request.headers.set("x-goog-api-key", key);
         try {
-            co_await run(*link.http, std::move(request), geminiBody(model, variant, instructions, text),
-                         each);
+            co_await run(link.http, std::move(request), geminiBody(model, variant, instructions, text), each);
             link.health->rememberThinking(model, variant);
             co_return;
         } catch (const AIError& error) {
@@ -158,13 +157,13 @@ rt::Task<void> deepseek(Link link, std::string model, std::string key, std::stri
     ports::HttpRequest request = streamingRequest(joined(link.endpoints.deepseek, "/chat/completions"));
     request.headers.set("Authorization", "Bearer " + key);
     try {
-        co_await run(*link.http, request, body, each);
+        co_await run(link.http, request, body, each);
         co_return;
     } catch (const AIError& error) {
         if (!rejectsThinking(error)) throw;
     }
     body.erase("thinking");
-    co_await run(*link.http, std::move(request), std::move(body), each);
+    co_await run(link.http, std::move(request), std::move(body), each);
 }
 
 rt::Task<void> headRequest(ports::HttpClient* http, std::string url) {
@@ -176,6 +175,7 @@ rt::Task<void> headRequest(ports::HttpClient* http, std::string url) {
         ports::HttpResponse response = co_await http->send(std::move(request));
     } catch (const ports::HttpError&) {
         // A warm-up that fails costs nothing: the real request will say what is wrong.
+        co_return;
     }
 }
 
@@ -201,18 +201,18 @@ rt::Task<void> stream(Link link, AISource source, std::string model, std::string
     throw AIError::empty();
 }
 
-rt::Task<void> run(ports::HttpClient& http, ports::HttpRequest request, nlohmann::json body, OnEvent each) {
+rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body, OnEvent each) {
     request.method = ports::HttpMethod::post;
     request.headers.set("Content-Type", "application/json");
     request.body = body.dump();
     std::optional<ports::HttpResponse> response;
     try {
-        response = co_await http.send(std::move(request));
+        response = co_await http->send(std::move(request));
     } catch (const ports::HttpError& error) {
         throwTransport(error);
     }
     if (response->status != 200) {
-        std::string text = co_await errorBody(response->body);
+        std::string text = co_await errorBody(&response->body);
         throw AIError::http(response->status, firstCharacters(errorMessage(text), kMaxMessageCharacters));
     }
     for (;;) {
@@ -298,7 +298,7 @@ std::string deepseekText(const json& event) {
     return content->get<std::string>();
 }
 
-void warm(rt::Scope& scope, rt::Executor& executor, Link link, AISource source) {
+void warm(rt::Scope& scope, rt::Executor& executor, const Link& link, AISource source) {
     if (link.http == nullptr) return;
     switch (source) {
         case AISource::gemini:

@@ -62,7 +62,7 @@ rt::Task<void> stream(Link link, AISource source, std::string model, std::string
 /// JSON object of the event stream until "[DONE]" or the end of the body. A status other than
 /// 200 throws `AIError::http` with the service's message; no answer throws `AIError::network`;
 /// cancellation throws `rt::Cancelled`.
-rt::Task<void> run(ports::HttpClient& http, ports::HttpRequest request, nlohmann::json body, OnEvent each);
+rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body, OnEvent each);
 
 /// The error message in an error body: "error"."message" when the body is such a JSON object,
 /// else the body itself.
@@ -85,6 +85,6 @@ rt::Task<void> run(ports::HttpClient& http, ports::HttpRequest request, nlohmann
 /// Prepares a connection to `source` ahead of use: a HEAD request to the service's base URL,
 /// started in `scope` on `executor` and not awaited (its outcome is ignored). Grok and
 /// ChatGPT are not reached over this link and are left alone.
-void warm(rt::Scope& scope, rt::Executor& executor, Link link, AISource source);
+void warm(rt::Scope& scope, rt::Executor& executor, const Link& link, AISource source);
 
 }  // namespace veska::AIHTTP

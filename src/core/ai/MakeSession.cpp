@@ -29,11 +29,22 @@ std::unique_ptr<TextSession> deepseekSession(const AIConfig& config, const Sessi
                                             config.deepseekKey, std::string(), kHedgeSeconds, ports.engines);
 }
 
+// The Grok realtime session: a new GrokTextSession, not connected yet, its opening time now.
+// Until it is built this source cannot serve an action.
+std::unique_ptr<TextSession> grokSession(const SessionPorts& /*ports*/) {
+    throw TranslateError::failed();
+}
+
+// The ChatGPT web bridge session (empty instructions, first message, no chat yet). Until it is
+// built this source cannot serve an action.
+std::unique_ptr<TextSession> chatgptSession(const SessionPorts& /*ports*/) {
+    throw TranslateError::failed();
+}
+
 }  // namespace
 
 std::unique_ptr<TextSession> makeSession(AITask task, const SessionPorts& ports) {
-    VESKA_CHECK(ports.env != nullptr && ports.http != nullptr && ports.health != nullptr,
-                "session ports need an environment, an HTTP client and a health record");
+    VESKA_CHECK(ports.env != nullptr, "sessions are made from the configuration in the home directory");
     const AIConfig config = AIConfig::load(*ports.env);
     switch (config.source(task)) {
         case AISource::gemini:
@@ -41,19 +52,15 @@ std::unique_ptr<TextSession> makeSession(AITask task, const SessionPorts& ports)
         case AISource::deepseek:
             return deepseekSession(config, ports);
         case AISource::grok:
-            // The Grok realtime session: a new GrokTextSession, not connected yet, opened now.
-            // Until it is built this source cannot serve an action.
-            throw TranslateError::failed();
+            return grokSession(ports);
         case AISource::chatgpt:
-            // The ChatGPT web bridge session (empty instructions, first message, no chat yet).
-            // Until it is built this source cannot serve an action.
-            throw TranslateError::failed();
+            return chatgptSession(ports);
     }
     throw TranslateError::failed();
 }
 
 SessionFactory sessionFactory(SessionPorts ports) {
-    return [ports](AITask task) { return makeSession(task, ports); };
+    return [ports = std::move(ports)](AITask task) { return makeSession(task, ports); };
 }
 
 }  // namespace veska::Translator
