@@ -31,7 +31,9 @@ void RunLoop::schedule(double delay, std::function<void()> fn, std::shared_ptr<T
     wake_.notify_one();
 }
 
-double RunLoop::now() const { return steadySeconds(); }
+double RunLoop::now() const {
+    return steadySeconds();
+}
 
 double RunLoop::wallNow() const {
     using namespace std::chrono;
@@ -74,6 +76,8 @@ bool RunLoop::runUntil(const std::function<bool()>& done, double maxSeconds) {
     }
 }
 
-void RunLoop::runFor(double seconds) { runUntil(nullptr, seconds); }
+void RunLoop::runFor(double seconds) {
+    runUntil(nullptr, seconds);
+}
 
 }  // namespace veska::rt

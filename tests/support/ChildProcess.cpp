@@ -55,8 +55,9 @@ int reap(pid_t pid, double deadline, bool& timedOut) {
 
 }  // namespace
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                         const std::string& input, double timeoutSeconds) {
+ProcessResult runProcess(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& environment, const std::string& input,
+                         double timeoutSeconds) {
     int in[2];
     int out[2];
     int err[2];
@@ -121,8 +122,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::map<st
     return result;
 }
 
-ProcessResult runInTerminal(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                            int columns, int rows, double timeoutSeconds) {
+ProcessResult runInTerminal(const std::vector<std::string>& argv,
+                            const std::map<std::string, std::string>& environment, int columns, int rows,
+                            double timeoutSeconds) {
     Strings args(argv);
     Strings env = environmentOf(environment);
     winsize size{};
@@ -145,7 +147,8 @@ ProcessResult runInTerminal(const std::vector<std::string>& argv, const std::map
                 char rest[8192];
                 ssize_t got = 0;
                 ::fcntl(master, F_SETFL, O_NONBLOCK);
-                while ((got = ::read(master, rest, sizeof rest)) > 0) result.out.append(rest, static_cast<std::size_t>(got));
+                while ((got = ::read(master, rest, sizeof rest)) > 0)
+                    result.out.append(rest, static_cast<std::size_t>(got));
                 break;
             }
             continue;

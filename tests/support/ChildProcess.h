@@ -24,7 +24,7 @@ struct ProcessResult {
 /// The same in a pseudo-terminal of `columns` × `rows` (standard input, output and error are
 /// the terminal; nothing is typed).
 [[nodiscard]] ProcessResult runInTerminal(const std::vector<std::string>& argv,
-                                          const std::map<std::string, std::string>& environment,
-                                          int columns, int rows, double timeoutSeconds = 30);
+                                          const std::map<std::string, std::string>& environment, int columns,
+                                          int rows, double timeoutSeconds = 30);
 
 }  // namespace veska::testing

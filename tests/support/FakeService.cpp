@@ -38,7 +38,9 @@ int readPort(int fd) {
 
 }  // namespace
 
-std::string FakeService::fakesDirectory() { return VESKA_FAKES_DIR; }
+std::string FakeService::fakesDirectory() {
+    return VESKA_FAKES_DIR;
+}
 
 FakeService::FakeService(const std::string& name, const std::vector<std::string>& arguments) {
     const char* node = std::getenv("VESKA_NODE");
@@ -86,9 +88,12 @@ FakeService::~FakeService() {
     }
 }
 
-std::string FakeService::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string FakeService::baseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
 
-FakeReply FakeService::request(const std::string& method, const std::string& path, const std::string& jsonBody) const {
+FakeReply FakeService::request(const std::string& method, const std::string& path,
+                               const std::string& jsonBody) const {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -99,7 +104,8 @@ FakeReply FakeService::request(const std::string& method, const std::string& pat
         throw std::runtime_error("cannot reach the fake");
     }
     std::string text = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
-    text += "Content-Type: application/json\r\nContent-Length: " + std::to_string(jsonBody.size()) + "\r\n\r\n";
+    text +=
+        "Content-Type: application/json\r\nContent-Length: " + std::to_string(jsonBody.size()) + "\r\n\r\n";
     text += jsonBody;
     std::string_view left = text;
     while (!left.empty()) {
@@ -118,7 +124,8 @@ FakeReply FakeService::request(const std::string& method, const std::string& pat
     }
     ::close(fd);
     const auto headEnd = answer.find("\r\n\r\n");
-    if (answer.size() < 12 || headEnd == std::string::npos) throw std::runtime_error("no answer from the fake");
+    if (answer.size() < 12 || headEnd == std::string::npos)
+        throw std::runtime_error("no answer from the fake");
     return FakeReply{std::atoi(answer.c_str() + 9), answer.substr(headEnd + 4)};
 }
 

@@ -1,8 +1,8 @@
 // Starts a loopback fake of a remote service (tests/fakes/NAME/server.mjs) and talks to it.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace veska::testing {

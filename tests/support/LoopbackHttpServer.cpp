@@ -27,8 +27,8 @@ double steadySeconds() {
 
 std::optional<ports::HttpMethod> methodOf(std::string_view name) {
     using ports::HttpMethod;
-    for (HttpMethod m : {HttpMethod::get, HttpMethod::head, HttpMethod::post, HttpMethod::put, HttpMethod::patch,
-                         HttpMethod::remove}) {
+    for (HttpMethod m : {HttpMethod::get, HttpMethod::head, HttpMethod::post, HttpMethod::put,
+                         HttpMethod::patch, HttpMethod::remove}) {
         if (ports::methodName(m) == name) return m;
     }
     return std::nullopt;
@@ -36,19 +36,32 @@ std::optional<ports::HttpMethod> methodOf(std::string_view name) {
 
 std::string reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 303: return "See Other";
-        case 307: return "Temporary Redirect";
-        case 308: return "Permanent Redirect";
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 404: return "Not Found";
-        case 429: return "Too Many Requests";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 303:
+            return "See Other";
+        case 307:
+            return "Temporary Redirect";
+        case 308:
+            return "Permanent Redirect";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 404:
+            return "Not Found";
+        case 429:
+            return "Too Many Requests";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -186,11 +199,18 @@ struct LoopbackHttpServer::Connection {
     }
 
     /// Plays `behaviour`; false when the connection must end afterwards.
-    bool answer(std::size_t index, const sim::RecordedHttpRequest& request, const sim::HttpBehaviour& behaviour) {
+    bool answer(std::size_t index, const sim::RecordedHttpRequest& request,
+                const sim::HttpBehaviour& behaviour) {
         using sim::HttpOpening;
         switch (behaviour.opening) {
-            case HttpOpening::refuse: resetAndClose(fd); open = false; mark(index, HttpExchangeState::failed); return false;
-            case HttpOpening::silence: finishWaiting(index, wait(-1)); return false;
+            case HttpOpening::refuse:
+                resetAndClose(fd);
+                open = false;
+                mark(index, HttpExchangeState::failed);
+                return false;
+            case HttpOpening::silence:
+                finishWaiting(index, wait(-1));
+                return false;
             case HttpOpening::malformed:
                 if (!waited(index, behaviour.headDelaySeconds)) return false;
                 write("this is not an HTTP answer\r\n\r\n");
@@ -208,7 +228,8 @@ struct LoopbackHttpServer::Connection {
                 mark(index, HttpExchangeState::failed);
                 return true;
             }
-            case HttpOpening::respond: return respond(index, request, behaviour);
+            case HttpOpening::respond:
+                return respond(index, request, behaviour);
         }
         return false;
     }
@@ -224,13 +245,17 @@ struct LoopbackHttpServer::Connection {
         mark(index, how == Wait::clientGone ? HttpExchangeState::cancelled : HttpExchangeState::failed);
     }
 
-    bool respond(std::size_t index, const sim::RecordedHttpRequest& request, const sim::HttpBehaviour& behaviour) {
+    bool respond(std::size_t index, const sim::RecordedHttpRequest& request,
+                 const sim::HttpBehaviour& behaviour) {
         using sim::HttpEnding;
         if (!waited(index, behaviour.headDelaySeconds)) return false;
-        const bool sized = behaviour.headers.contains("Content-Length") || behaviour.headers.contains("Transfer-Encoding");
-        const bool chunked = lowered(behaviour.headers.value("Transfer-Encoding").value_or("")) == "chunked" ||
-                             (!sized && behaviour.ending != HttpEnding::complete);
-        std::string head = "HTTP/1.1 " + std::to_string(behaviour.status) + " " + reason(behaviour.status) + "\r\n";
+        const bool sized =
+            behaviour.headers.contains("Content-Length") || behaviour.headers.contains("Transfer-Encoding");
+        const bool chunked =
+            lowered(behaviour.headers.value("Transfer-Encoding").value_or("")) == "chunked" ||
+            (!sized && behaviour.ending != HttpEnding::complete);
+        std::string head =
+            "HTTP/1.1 " + std::to_string(behaviour.status) + " " + reason(behaviour.status) + "\r\n";
         for (const auto& [name, value] : behaviour.headers.fields()) head += name + ": " + value + "\r\n";
         if (!sized && !chunked) head += "Content-Length: " + std::to_string(behaviour.body().size()) + "\r\n";
         if (!sized && chunked) head += "Transfer-Encoding: chunked\r\n";
@@ -267,7 +292,9 @@ struct LoopbackHttpServer::Connection {
                 open = false;
                 mark(index, HttpExchangeState::failed);
                 return false;
-            case HttpEnding::hang: finishWaiting(index, wait(-1)); return false;
+            case HttpEnding::hang:
+                finishWaiting(index, wait(-1));
+                return false;
         }
         return false;
     }
@@ -297,7 +324,8 @@ LoopbackHttpServer::LoopbackHttpServer() {
     address.sin_port = 0;
     socklen_t length = sizeof address;
     if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 64) != 0 || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::listen(listenFd_, 64) != 0 ||
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         throw std::runtime_error("cannot listen on loopback");
     }
     port_ = ntohs(address.sin_port);
@@ -320,7 +348,9 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     ::close(stopPipe_[1]);
 }
 
-std::string LoopbackHttpServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string LoopbackHttpServer::baseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
 
 void LoopbackHttpServer::route(sim::HttpRoute route) {
     std::lock_guard lock(mutex_);

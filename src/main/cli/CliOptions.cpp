@@ -29,7 +29,9 @@ bool accepts(Action action, const std::string& option) {
     return false;
 }
 
-ParsedArguments failure(std::string reason) { return ParsedArguments{std::nullopt, false, std::move(reason)}; }
+ParsedArguments failure(std::string reason) {
+    return ParsedArguments{std::nullopt, false, std::move(reason)};
+}
 
 /// Applies one option and its value to `command`; a reason when it cannot.
 std::optional<std::string> apply(CliCommand& command, const std::string& option, const std::string& value) {
@@ -72,7 +74,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& arguments) {
         }
         const auto equals = argument.find('=');
         const std::string option = argument.substr(0, equals);
-        if (!accepts(command.action, option)) return failure("unknown option " + option + " for " + arguments[0]);
+        if (!accepts(command.action, option))
+            return failure("unknown option " + option + " for " + arguments[0]);
         std::string value;
         if (equals != std::string::npos) {
             value = argument.substr(equals + 1);
@@ -107,7 +110,9 @@ std::string usage() {
            "\n"
            "Options:\n"
            "  --to CODE        target language: swap (Vietnamese <-> English) or one of\n"
-           "                   " + codes + "\n"
+           "                   " +
+           codes +
+           "\n"
            "                   (translate: the stored default target when not given;\n"
            "                   compose: the language of the context or of the words otherwise)\n"
            "  --mode MODE      writing mode of fix and compose (the stored mode when not given)\n"

@@ -21,14 +21,17 @@ int charWidth(UChar32 c) {
     return east == U_EA_WIDE || east == U_EA_FULLWIDTH ? 2 : 1;
 }
 
-bool isControl(UChar32 c) { return (c >= 0 && c < 0x20) || c == 0x7f || (c >= 0x80 && c < 0xa0); }
+bool isControl(UChar32 c) {
+    return (c >= 0 && c < 0x20) || c == 0x7f || (c >= 0x80 && c < 0xa0);
+}
 
 std::vector<std::string_view> linesOf(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (true) {
         const auto end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        lines.push_back(
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos) return lines;
         start = end + 1;
     }

@@ -18,20 +18,33 @@ std::vector<FailureRow> failureRows() {
     const std::string longBody(5000, 'x');
     std::vector<FailureRow> rows;
     for (AISource source : {AISource::gemini, AISource::deepseek}) {
-        rows.push_back({"api key in any case", source, {{"status", 400}, {"message", "Invalid API KEY given"}},
+        rows.push_back({"api key in any case",
+                        source,
+                        {{"status", 400}, {"message", "Invalid API KEY given"}},
                         TranslateError::badKey(source)});
         rows.push_back({"401", source, {{"status", 401}, {"message", "no"}}, TranslateError::badKey(source)});
-        rows.push_back({"403", source, {{"status", 403}, {"message", "denied"}}, TranslateError::badKey(source)});
-        rows.push_back({"404", source, {{"status", 404}, {"message", "model not found"}},
+        rows.push_back(
+            {"403", source, {{"status", 403}, {"message", "denied"}}, TranslateError::badKey(source)});
+        rows.push_back({"404",
+                        source,
+                        {{"status", 404}, {"message", "model not found"}},
                         TranslateError::apiFailed(source, "404 · model not found")});
-        rows.push_back({"429", source, {{"status", 429}, {"message", "Resource exhausted"}},
+        rows.push_back({"429",
+                        source,
+                        {{"status", 429}, {"message", "Resource exhausted"}},
                         TranslateError::apiFailed(source, "429 · Resource exhausted")});
-        rows.push_back({"500 overloaded", source, {{"status", 500}, {"message", "overloaded"}},
+        rows.push_back({"500 overloaded",
+                        source,
+                        {{"status", 500}, {"message", "overloaded"}},
                         TranslateError::apiFailed(source, "500 · overloaded")});
-        rows.push_back({"503 empty", source, {{"status", 503}, {"body", ""}}, TranslateError::apiFailed(source, "503")});
-        rows.push_back({"5000 characters", source, {{"status", 502}, {"body", longBody}},
+        rows.push_back(
+            {"503 empty", source, {{"status", 503}, {"body", ""}}, TranslateError::apiFailed(source, "503")});
+        rows.push_back({"5000 characters",
+                        source,
+                        {{"status", 502}, {"body", longBody}},
                         TranslateError::apiFailed(source, "502 · " + longBody.substr(0, 300))});
-        rows.push_back({"dropped before any text", source, {{"dropAfter", 0}}, TranslateError::unreachable()});
+        rows.push_back(
+            {"dropped before any text", source, {{"dropAfter", 0}}, TranslateError::unreachable()});
         rows.push_back({"only empty events", source, {{"text", ""}}, TranslateError::failed()});
     }
     return rows;
@@ -61,12 +74,14 @@ TEST_F(EngineFailures, AWrongKeyGetsTheServicesOwnRefusal) {
         auto error = sendError(*s, "Hello");
         ASSERT_TRUE(error.has_value());
         EXPECT_EQ(*error, TranslateError::badKey(source));
-        EXPECT_EQ(std::string(error->what()).find("wrong-key"), std::string::npos) << "the key is never shown";
+        EXPECT_EQ(std::string(error->what()).find("wrong-key"), std::string::npos)
+            << "the key is never shown";
     }
 }
 
 TEST_F(EngineFailures, TheWinnerDroppedMidStreamFailsTheSendAsUnreachable) {
-    script(AISource::gemini, "*", {{{"text", "Một câu khá dài để cắt ra"}, {"pieceSize", 4}, {"dropAfter", 2}}});
+    script(AISource::gemini, "*",
+           {{{"text", "Một câu khá dài để cắt ra"}, {"pieceSize", 4}, {"dropAfter", 2}}});
     auto s = session(AISource::gemini, {"gemini-3.5-flash-lite", "gemini-flash-lite-latest"});
     std::vector<std::string> deltas;
     auto handle = run(s->send("x", [&](const std::string& soFar) { deltas.push_back(soFar); }));
@@ -101,9 +116,10 @@ TEST_F(EngineFailures, AllModelsFailingGivesTheLastModelsError) {
     auto error = sendError(*s, "Hello");
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(*error, TranslateError::apiFailed(AISource::gemini, "500 · overloaded"));
-    const auto order =
-        health_.order({"gemini-flash-lite-latest", "gemini-3.5-flash-lite", "gemma-4-26b-a4b-it"}, loop_.now());
-    EXPECT_EQ(order, (std::vector<std::string>{"gemma-4-26b-a4b-it", "gemini-3.5-flash-lite", "gemini-flash-lite-latest"}))
+    const auto order = health_.order(
+        {"gemini-flash-lite-latest", "gemini-3.5-flash-lite", "gemma-4-26b-a4b-it"}, loop_.now());
+    EXPECT_EQ(order, (std::vector<std::string>{"gemma-4-26b-a4b-it", "gemini-3.5-flash-lite",
+                                               "gemini-flash-lite-latest"}))
         << "both failed models cool down behind the one that did not run";
 }
 

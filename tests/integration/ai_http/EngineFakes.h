@@ -41,7 +41,8 @@ protected:
     FakeService& fake(AISource source) { return source == AISource::gemini ? *gemini_ : *deepseek_; }
 
     AIHTTP::Link link() {
-        return AIHTTP::Link{.http = &http_, .endpoints = {gemini_->baseUrl(), deepseek_->baseUrl()}, .health = &health_};
+        return AIHTTP::Link{
+            .http = &http_, .endpoints = {gemini_->baseUrl(), deepseek_->baseUrl()}, .health = &health_};
     }
 
     /// Queues `answers` for `model` ("*": any) of `source`.
@@ -65,14 +66,16 @@ protected:
 
     std::unique_ptr<ApiTextSession> session(AISource source, std::vector<std::string> models,
                                             std::string key = "test-key") {
-        return std::make_unique<ApiTextSession>(link(), source, std::move(models), std::move(key), "Be brief.", 0.7);
+        return std::make_unique<ApiTextSession>(link(), source, std::move(models), std::move(key),
+                                                "Be brief.", 0.7);
     }
 
     /// Runs `task` on the loop to its end (at most `maxSeconds`) and returns its handle.
     template <class T>
     rt::JoinHandle<T> run(rt::Task<T> task, double maxSeconds = 20) {
         auto handle = rt::spawn(loop_, std::move(task));
-        EXPECT_TRUE(loop_.runUntil([&] { return handle.done(); }, maxSeconds)) << "the task did not end in time";
+        EXPECT_TRUE(loop_.runUntil([&] { return handle.done(); }, maxSeconds))
+            << "the task did not end in time";
         return handle;
     }
 

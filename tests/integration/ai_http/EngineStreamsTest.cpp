@@ -8,7 +8,9 @@ namespace {
 
 using json = nlohmann::json;
 
-json bodyOf(const json& request) { return json::parse(request["body"].get<std::string>()); }
+json bodyOf(const json& request) {
+    return json::parse(request["body"].get<std::string>());
+}
 
 }  // namespace
 
@@ -17,7 +19,8 @@ protected:
     /// Sends `text` and returns the answer and every delta, in order.
     std::pair<std::string, std::vector<std::string>> answer(ApiTextSession& s, std::string text) {
         std::vector<std::string> deltas;
-        auto handle = run(s.send(std::move(text), [&](const std::string& soFar) { deltas.push_back(soFar); }));
+        auto handle =
+            run(s.send(std::move(text), [&](const std::string& soFar) { deltas.push_back(soFar); }));
         return {handle.take(), deltas};
     }
 };
@@ -30,8 +33,8 @@ TEST_F(EngineStreams, ASlowStreamGrowsTheAnswerPieceByPiece) {
         auto s = session(source, {model});
         auto [text, deltas] = answer(*s, "Hello world");
         EXPECT_EQ(text, "Xin chào thế giới");
-        EXPECT_EQ(deltas, (std::vector<std::string>{"  Xin", "  Xin chào", "  Xin chào thế ", "  Xin chào thế giới ",
-                                                    "  Xin chào thế giới  "}));
+        EXPECT_EQ(deltas, (std::vector<std::string>{"  Xin", "  Xin chào", "  Xin chào thế ",
+                                                    "  Xin chào thế giới ", "  Xin chào thế giới  "}));
         ASSERT_TRUE(ApiTextSession::last().has_value());
         EXPECT_EQ(ApiTextSession::last()->source, source);
         EXPECT_EQ(ApiTextSession::last()->model, model);
@@ -51,8 +54,9 @@ TEST_F(EngineStreams, ThoughtsMalformedLinesAndLinesAfterDoneNeverReachTheAnswer
     const json noisy = {{"text", "Kết quả"},
                         {"thought", "Let me think about this"},
                         {"malformed", true},
-                        {"afterDone", {R"(data: {"candidates":[{"content":{"parts":[{"text":" LATE"}]}}]})",
-                                       R"(data: {"choices":[{"delta":{"content":" LATE"}}]})"}}};
+                        {"afterDone",
+                         {R"(data: {"candidates":[{"content":{"parts":[{"text":" LATE"}]}}]})",
+                          R"(data: {"choices":[{"delta":{"content":" LATE"}}]})"}}};
     for (AISource source : {AISource::gemini, AISource::deepseek}) {
         SetUp();
         script(source, "*", {noisy});

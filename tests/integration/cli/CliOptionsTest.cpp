@@ -13,10 +13,14 @@ TEST(CliOptions, ArgumentsBecomeTheCommand) {
     };
     const std::vector<Row> rows = {
         {{"translate"}, {Action::translate, std::nullopt, std::nullopt, std::nullopt, std::nullopt}},
-        {{"translate", "--to", "ja", "Good", "morning"}, {Action::translate, "ja", std::nullopt, std::nullopt, "Good morning"}},
-        {{"translate", "--to=swap", "--", "--to", "x"}, {Action::translate, "swap", std::nullopt, std::nullopt, "--to x"}},
-        {{"fix", "--mode", "prompt"}, {Action::fix, std::nullopt, WriteMode::prompt, std::nullopt, std::nullopt}},
-        {{"fix", "a", "--mode=email", "b"}, {Action::fix, std::nullopt, WriteMode::email, std::nullopt, "a b"}},
+        {{"translate", "--to", "ja", "Good", "morning"},
+         {Action::translate, "ja", std::nullopt, std::nullopt, "Good morning"}},
+        {{"translate", "--to=swap", "--", "--to", "x"},
+         {Action::translate, "swap", std::nullopt, std::nullopt, "--to x"}},
+        {{"fix", "--mode", "prompt"},
+         {Action::fix, std::nullopt, WriteMode::prompt, std::nullopt, std::nullopt}},
+        {{"fix", "a", "--mode=email", "b"},
+         {Action::fix, std::nullopt, WriteMode::email, std::nullopt, "a b"}},
         {{"compose", "--context", "Hi --to", "--to", "zh-Hans", "ok"},
          {Action::compose, "zh-Hans", std::nullopt, "Hi --to", "ok"}},
         {{"compose", "--context="}, {Action::compose, std::nullopt, std::nullopt, "", std::nullopt}},

@@ -17,12 +17,12 @@ TEST(TerminalView, WidthsAndRowsFollowWhatTheTerminalShows) {
     const std::vector<Row> rows = {
         {"", 10, 0, 1},
         {"abc", 10, 3, 1},
-        {"0123456789", 10, 10, 1},       // exactly full: the cursor stays on the row
+        {"0123456789", 10, 10, 1},  // exactly full: the cursor stays on the row
         {"0123456789x", 10, 11, 2},
         {"a\nb\n", 10, 1, 3},
-        {"Tiếng Việt", 10, 10, 1},      // precomposed letters are one column each
+        {"Tiếng Việt", 10, 10, 1},           // precomposed letters are one column each
         {"Vie\xCC\x82\xCC\x81t", 10, 4, 1},  // combining marks take none
-        {"日本語", 5, 6, 2},             // wide characters take two
+        {"日本語", 5, 6, 2},                 // wide characters take two
         {"a\tb", 20, 9, 1},
     };
     for (const Row& row : rows) {
@@ -36,7 +36,8 @@ TEST(TerminalView, ControlCharactersAreMadeVisibleAndLongTextsShowTheirEnd) {
     EXPECT_EQ(printable("bad \xC3 byte"), "bad \xEF\xBF\xBD byte");
     EXPECT_EQ(lastRows("1\n2\n3\n4", 10, 2), "3\n4");
     EXPECT_EQ(lastRows("short\n0123456789abcdefghij", 10, 2), "0123456789abcdefghij");
-    EXPECT_EQ(lastRows("0123456789abcdefghijXYZ", 10, 2), "0123456789abcdefghijXYZ") << "one line is never cut";
+    EXPECT_EQ(lastRows("0123456789abcdefghijXYZ", 10, 2), "0123456789abcdefghijXYZ")
+        << "one line is never cut";
 }
 
 TEST(TerminalView, EachShowErasesExactlyTheRowsShownBefore) {

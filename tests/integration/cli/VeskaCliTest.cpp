@@ -63,10 +63,8 @@ protected:
 
     std::map<std::string, std::string> environment(const std::string& lang = "en_US.UTF-8") {
         std::map<std::string, std::string> env = {
-            {"HOME", home_.path().string()},
-            {"LANG", lang},
-            {"VESKA_GEMINI_URL", gemini_->baseUrl()},
-            {"VESKA_DEEPSEEK_URL", deepseek_->baseUrl()},
+            {"HOME", home_.path().string()},          {"LANG", lang},
+            {"VESKA_GEMINI_URL", gemini_->baseUrl()}, {"VESKA_DEEPSEEK_URL", deepseek_->baseUrl()},
             {"no_proxy", "127.0.0.1,localhost"},
         };
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
@@ -102,7 +100,8 @@ TEST_F(VeskaCli, TranslatesPipedTextLineByLineAndPrintsOnlyTheResult) {
 
 TEST_F(VeskaCli, WithoutATargetVietnameseTextGoesToEnglish) {
     script(*deepseek_, {{"text", "[#0] Hello everyone, how are you today?"}});
-    const auto run = cli({"translate", "Xin", "chào", "các", "bạn,", "hôm", "nay", "các", "bạn", "thế", "nào?"});
+    const auto run =
+        cli({"translate", "Xin", "chào", "các", "bạn,", "hôm", "nay", "các", "bạn", "thế", "nào?"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "Hello everyone, how are you today?\n");
     const json body = json::parse(requests(*deepseek_).at(0)["body"].get<std::string>());
@@ -115,13 +114,15 @@ TEST_F(VeskaCli, FixKeepsTheWhiteSpaceAroundTheAnswerAndUsesTheModeGiven) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "  Hello world\n");
     const json body = json::parse(requests(*gemini_).at(0)["body"].get<std::string>());
-    EXPECT_NE(body["systemInstruction"]["parts"][0]["text"].get<std::string>().find("a polished email"), std::string::npos);
+    EXPECT_NE(body["systemInstruction"]["parts"][0]["text"].get<std::string>().find("a polished email"),
+              std::string::npos);
     EXPECT_EQ(body["contents"][0]["parts"][0]["text"], "TEXT:\n<<<\nhelo wrld\n>>>");
 }
 
 TEST_F(VeskaCli, ComposeSendsTheContextAndTheWords) {
     script(*gemini_, {{"text", "Yes, delivery on the 15th works."}});
-    const auto run = cli({"compose", "--to", "en", "--context", "Can you deliver on the 15th?", "yes", "the", "15th"});
+    const auto run =
+        cli({"compose", "--to", "en", "--context", "Can you deliver on the 15th?", "yes", "the", "15th"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "Yes, delivery on the 15th works.\n");
     const json body = json::parse(requests(*gemini_).at(0)["body"].get<std::string>());
@@ -140,16 +141,27 @@ TEST_F(VeskaCli, FailuresPrintTheUsersMessageAndExitWithOne) {
         TranslateError expected;
     };
     const std::vector<Row> rows = {
-        {"401", {{"status", 401}, {"message", "bad"}}, "en_US.UTF-8", "en", TranslateError::badKey(AISource::gemini)},
-        {"500", {{"status", 500}, {"message", "overloaded"}}, "en_US.UTF-8", "en",
+        {"401",
+         {{"status", 401}, {"message", "bad"}},
+         "en_US.UTF-8",
+         "en",
+         TranslateError::badKey(AISource::gemini)},
+        {"500",
+         {{"status", 500}, {"message", "overloaded"}},
+         "en_US.UTF-8",
+         "en",
          TranslateError::apiFailed(AISource::gemini, "500 · overloaded")},
-        {"503 in Vietnamese", {{"status", 503}, {"body", ""}}, "vi_VN.UTF-8", "vi",
+        {"503 in Vietnamese",
+         {{"status", 503}, {"body", ""}},
+         "vi_VN.UTF-8",
+         "vi",
          TranslateError::apiFailed(AISource::gemini, "503")},
         {"dropped", {{"dropAfter", 0}}, "en_US.UTF-8", "en", TranslateError::unreachable()},
     };
     for (const Row& row : rows) {
         // Every model of the race fails alike.
-        gemini_->post("/__fake/script", json{{"model", "*"}, {"answers", {row.answer, row.answer, row.answer}}}.dump());
+        gemini_->post("/__fake/script",
+                      json{{"model", "*"}, {"answers", {row.answer, row.answer, row.answer}}}.dump());
         const auto run = cli({"fix", "some text"}, {}, row.lang);
         EXPECT_EQ(run.exitCode, 1) << row.name;
         EXPECT_EQ(run.out, "") << row.name;
@@ -177,7 +189,8 @@ TEST_F(VeskaCli, UsageErrorsExitWithTwoAndHelpIsEnglish) {
 
 TEST_F(VeskaCli, OnATerminalTheTranslationIsRewrittenInPlaceAsItArrives) {
     script(*deepseek_, {{"text", "[#0] Xin chào\n[#1] Thế giới"}, {"pieceSize", 4}, {"gapMs", 30}});
-    const auto run = runInTerminal({VESKA_CLI_PATH, "translate", "--to", "vi", "Hello\nWorld"}, environment(), 80, 24);
+    const auto run =
+        runInTerminal({VESKA_CLI_PATH, "translate", "--to", "vi", "Hello\nWorld"}, environment(), 80, 24);
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_NE(run.out.find("\x1b[J"), std::string::npos) << "partial text is erased and written again";
     EXPECT_TRUE(run.out.ends_with("Xin chào\r\nThế giới\r\n")) << run.out;
@@ -185,7 +198,8 @@ TEST_F(VeskaCli, OnATerminalTheTranslationIsRewrittenInPlaceAsItArrives) {
 
 TEST_F(VeskaCli, ControlCharactersOfAnAnswerNeverReachTheTerminal) {
     script(*deepseek_, {{"text", "[#0] evil\x1b]0;owned\x07 text"}});
-    const auto run = runInTerminal({VESKA_CLI_PATH, "translate", "--to", "vi", "Hello"}, environment(), 80, 24);
+    const auto run =
+        runInTerminal({VESKA_CLI_PATH, "translate", "--to", "vi", "Hello"}, environment(), 80, 24);
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(run.out.find("\x1b]0;"), std::string::npos);
     EXPECT_NE(run.out.find("evil\xEF\xBF\xBD]0;owned\xEF\xBF\xBD text"), std::string::npos) << run.out;

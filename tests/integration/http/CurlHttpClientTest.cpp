@@ -21,9 +21,8 @@ using ports::HttpErrorKind;
 namespace http = contract::http;
 
 /// Reads one line, then reports whether the server was still sending when it arrived.
-rt::Task<std::pair<std::string, sim::HttpExchangeState>> firstLineWhileOpen(ports::HttpClient* client,
-                                                                            ports::HttpRequest request,
-                                                                            testing::LoopbackHttpServer* server) {
+rt::Task<std::pair<std::string, sim::HttpExchangeState>> firstLineWhileOpen(
+    ports::HttpClient* client, ports::HttpRequest request, testing::LoopbackHttpServer* server) {
     ports::HttpResponse response = co_await client->send(std::move(request));
     std::optional<std::string> line = co_await response.body.nextLine();
     const auto state = server->requests().back().state;
@@ -79,7 +78,8 @@ TEST(CurlHttpClient, TheTimeLimitCoversEveryHopOfARedirect) {
 TEST(CurlHttpClient, SlowChunkedLinesArriveWhileTheServerIsStillSending) {
     CurlHttpEnv env;
     const auto pieces = http::pieces({"data: one\n", "data: two\n", "data: three\n"}, 0.15);
-    env.route(http::always("/sse", sim::HttpBehaviour::stream(200, pieces, {{"Transfer-Encoding", "chunked"}})), 0);
+    env.route(
+        http::always("/sse", sim::HttpBehaviour::stream(200, pieces, {{"Transfer-Encoding", "chunked"}})), 0);
     auto [line, state] =
         runTask(env, firstLineWhileOpen(&env.client(), http::get(env.baseUrl(0) + "/sse"), &env.server(0)));
     EXPECT_EQ(line, "data: one");
@@ -94,8 +94,10 @@ TEST(CurlHttpClient, AHugeErrorBodyIsReadOnlyAsFarAsAsked) {
     EXPECT_EQ(got.status, 500);
     EXPECT_EQ(got.body.size(), 4000u);
     EXPECT_TRUE(got.truncated);
-    EXPECT_TRUE(env.runUntil([&] { return env.curl().activeTransfers() == 0; }, 5)) << "the rest is not fetched";
-    EXPECT_TRUE(env.runUntil([&] { return env.requests(0).back().state == sim::HttpExchangeState::cancelled; }, 5));
+    EXPECT_TRUE(env.runUntil([&] { return env.curl().activeTransfers() == 0; }, 5))
+        << "the rest is not fetched";
+    EXPECT_TRUE(
+        env.runUntil([&] { return env.requests(0).back().state == sim::HttpExchangeState::cancelled; }, 5));
 }
 
 TEST(CurlHttpClient, AnUnreadBodyPausesTheTransferAndResumesWhenRead) {
@@ -104,8 +106,9 @@ TEST(CurlHttpClient, AnUnreadBodyPausesTheTransferAndResumesWhenRead) {
     // buffers and the sockets hold together.
     const std::size_t pieceBytes = 256 * 1024;
     const std::size_t count = 128;
-    auto big = sim::HttpBehaviour::stream(200, http::pieces(std::vector<std::string>(count, std::string(pieceBytes, 'b')), 0),
-                                          {{"Content-Length", std::to_string(pieceBytes * count)}});
+    auto big = sim::HttpBehaviour::stream(
+        200, http::pieces(std::vector<std::string>(count, std::string(pieceBytes, 'b')), 0),
+        {{"Content-Length", std::to_string(pieceBytes * count)}});
     env.route(http::always("/big", big), 0);
     auto handle = rt::spawn(env.executor(), readLate(&env.client(), http::get(env.baseUrl(0) + "/big"), 1e6));
     // Without flow control the client would take everything into memory at once.
@@ -159,21 +162,25 @@ TEST(CurlHttpClient, AProxyNamedByTheEnvironmentCarriesTheRequest) {
 TEST(CurlHttpClient, CancellingBeforeTheHeadClosesTheConnectionAtOnce) {
     CurlHttpEnv env;
     env.route(http::always("/quiet", sim::HttpBehaviour::failing(sim::HttpOpening::silence)), 0);
-    auto handle = rt::spawn(env.executor(), http::fetchAll(&env.client(), http::get(env.baseUrl(0) + "/quiet"), 100));
+    auto handle =
+        rt::spawn(env.executor(), http::fetchAll(&env.client(), http::get(env.baseUrl(0) + "/quiet"), 100));
     ASSERT_TRUE(env.runUntil([&] { return env.requests(0).size() == 1; }, 5));
     handle.cancel();
     EXPECT_TRUE(env.runUntil([&] { return handle.done(); }, 5));
     EXPECT_EQ(handle.outcome(), rt::Outcome::cancelled);
-    EXPECT_TRUE(env.runUntil([&] { return env.requests(0).back().state == sim::HttpExchangeState::cancelled; }, 5));
+    EXPECT_TRUE(
+        env.runUntil([&] { return env.requests(0).back().state == sim::HttpExchangeState::cancelled; }, 5));
     EXPECT_EQ(env.curl().activeTransfers(), 0u);
 }
 
 TEST(CurlHttpClient, ABodyCutShortOfItsLengthIsANetworkFailure) {
     CurlHttpEnv env;
-    auto cut = sim::HttpBehaviour::stream(200, http::pieces({"data: a\n"}, 0.02), {{"Content-Length", "100"}});
+    auto cut =
+        sim::HttpBehaviour::stream(200, http::pieces({"data: a\n"}, 0.02), {{"Content-Length", "100"}});
     cut.ending = sim::HttpEnding::drop;
     env.route(http::always("/cut", cut), 0);
-    auto [lines, failure] = runTask(env, http::linesUntilError(&env.client(), http::get(env.baseUrl(0) + "/cut")));
+    auto [lines, failure] =
+        runTask(env, http::linesUntilError(&env.client(), http::get(env.baseUrl(0) + "/cut")));
     EXPECT_EQ(lines, (std::vector<std::string>{"data: a"}));
     EXPECT_EQ(failure, HttpErrorKind::network);
 }
@@ -184,7 +191,8 @@ TEST(CurlHttpClient, DestroyingTheClientFailsWhatIsStillRunning) {
     open.ending = sim::HttpEnding::hang;
     env.route(http::always("/hang", open), 0);
     auto client = std::make_unique<CurlHttpClient>();
-    auto handle = rt::spawn(env.executor(), http::linesUntilError(client.get(), http::get(env.baseUrl(0) + "/hang")));
+    auto handle =
+        rt::spawn(env.executor(), http::linesUntilError(client.get(), http::get(env.baseUrl(0) + "/hang")));
     ASSERT_TRUE(env.runUntil([&] { return client->activeTransfers() == 1; }, 5));
     env.advance(0.1);
     client.reset();

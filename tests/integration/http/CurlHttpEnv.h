@@ -37,7 +37,9 @@ public:
         return "http://127.0.0.1:" + std::to_string(testing::closedLoopbackPort()) + "/";
     }
     void route(sim::HttpRoute route, int server) override { servers_[server].route(std::move(route)); }
-    std::vector<sim::RecordedHttpRequest> requests(int server) override { return servers_[server].requests(); }
+    std::vector<sim::RecordedHttpRequest> requests(int server) override {
+        return servers_[server].requests();
+    }
 
     CurlHttpClient& curl() { return client_; }
     testing::LoopbackHttpServer& server(int index) { return servers_[index]; }

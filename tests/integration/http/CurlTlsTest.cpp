@@ -39,10 +39,12 @@ TEST(CurlTls, OnlyACertificateTrustedAndMadeForTheHostIsAccepted) {
             EXPECT_EQ(got.body, "ok") << row.name;
             continue;
         }
-        auto error = contract::runForError<ports::HttpError>(env, fetchAll(&client, get(server.baseUrl() + "/"), 100));
+        auto error =
+            contract::runForError<ports::HttpError>(env, fetchAll(&client, get(server.baseUrl() + "/"), 100));
         ASSERT_TRUE(error.has_value()) << row.name;
         EXPECT_EQ(error->kind(), ports::HttpErrorKind::tls) << row.name;
-        EXPECT_EQ(server.requestsAnswered(), 0) << row.name << ": nothing is sent over a connection not verified";
+        EXPECT_EQ(server.requestsAnswered(), 0)
+            << row.name << ": nothing is sent over a connection not verified";
     }
 }
 

@@ -48,8 +48,8 @@ struct LoopbackTlsServer::State {
         X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
         X509_set_pubkey(certificate, key);
         X509_NAME* name = X509_get_subject_name(certificate);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("veska test"), -1,
-                                   -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("veska test"), -1, -1, 0);
         X509_set_issuer_name(certificate, name);
         X509V3_CTX v3;
         X509V3_set_ctx(&v3, certificate, certificate, nullptr, nullptr, 0);
@@ -130,8 +130,12 @@ LoopbackTlsServer::~LoopbackTlsServer() {
     thread_.join();
 }
 
-std::string LoopbackTlsServer::baseUrl() const { return "https://127.0.0.1:" + std::to_string(state_->port); }
+std::string LoopbackTlsServer::baseUrl() const {
+    return "https://127.0.0.1:" + std::to_string(state_->port);
+}
 
-int LoopbackTlsServer::requestsAnswered() const { return state_->answered.load(); }
+int LoopbackTlsServer::requestsAnswered() const {
+    return state_->answered.load();
+}
 
 }  // namespace veska::platform

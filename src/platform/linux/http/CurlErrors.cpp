@@ -6,9 +6,12 @@ namespace veska::platform {
 ports::HttpErrorKind curlErrorKind(CURLcode code, bool headArrived) {
     using ports::HttpErrorKind;
     switch (code) {
-        case CURLE_URL_MALFORMAT: return HttpErrorKind::invalidUrl;
-        case CURLE_OPERATION_TIMEDOUT: return HttpErrorKind::timeout;
-        case CURLE_TOO_MANY_REDIRECTS: return HttpErrorKind::tooManyRedirects;
+        case CURLE_URL_MALFORMAT:
+            return HttpErrorKind::invalidUrl;
+        case CURLE_OPERATION_TIMEDOUT:
+            return HttpErrorKind::timeout;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return HttpErrorKind::tooManyRedirects;
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CERTPROBLEM:
@@ -23,12 +26,16 @@ ports::HttpErrorKind curlErrorKind(CURLcode code, bool headArrived) {
         case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
         case CURLE_SSL_INVALIDCERTSTATUS:
         case CURLE_SSL_CLIENTCERT:
-        case CURLE_USE_SSL_FAILED: return HttpErrorKind::tls;
+        case CURLE_USE_SSL_FAILED:
+            return HttpErrorKind::tls;
         case CURLE_WEIRD_SERVER_REPLY:
-        case CURLE_BAD_CONTENT_ENCODING: return HttpErrorKind::badResponse;
+        case CURLE_BAD_CONTENT_ENCODING:
+            return HttpErrorKind::badResponse;
         // An answer without a status line (HTTP/0.9) is refused as an unsupported protocol.
-        case CURLE_UNSUPPORTED_PROTOCOL: return headArrived ? HttpErrorKind::network : HttpErrorKind::badResponse;
-        default: return HttpErrorKind::network;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return headArrived ? HttpErrorKind::network : HttpErrorKind::badResponse;
+        default:
+            return HttpErrorKind::network;
     }
 }
 

@@ -17,7 +17,9 @@ bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool isLimit(double seconds) { return std::isfinite(seconds) && seconds > 0; }
+bool isLimit(double seconds) {
+    return std::isfinite(seconds) && seconds > 0;
+}
 
 CurlExchange::Clock::duration seconds(double value) {
     return std::chrono::duration_cast<CurlExchange::Clock::duration>(std::chrono::duration<double>(value));
@@ -25,7 +27,8 @@ CurlExchange::Clock::duration seconds(double value) {
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
+    while (!text.empty() &&
+           (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
         text.remove_suffix(1);
     }
     return text;
@@ -51,8 +54,8 @@ bool sendsBody(const ports::HttpRequest& request) {
 
 }  // namespace
 
-CurlExchange::CurlExchange(std::uint64_t id, ports::HttpRequest request, std::shared_ptr<ports::HttpTransfer> transfer,
-                           const CurlHttpOptions& options)
+CurlExchange::CurlExchange(std::uint64_t id, ports::HttpRequest request,
+                           std::shared_ptr<ports::HttpTransfer> transfer, const CurlHttpOptions& options)
     : id_(id), request_(std::move(request)), transfer_(std::move(transfer)), options_(options) {}
 
 CurlExchange::~CurlExchange() {
@@ -119,13 +122,20 @@ void CurlExchange::configureMethod() {
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
 
     switch (request_.method) {
-        case HttpMethod::get: curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L); break;
-        case HttpMethod::head: curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L); break;
-        case HttpMethod::post: curl_easy_setopt(easy_, CURLOPT_POST, 1L); break;
+        case HttpMethod::get:
+            curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+            break;
+        case HttpMethod::head:
+            curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+            break;
+        case HttpMethod::post:
+            curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+            break;
         case HttpMethod::put:
         case HttpMethod::patch:
         case HttpMethod::remove:
-            curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, std::string(ports::methodName(request_.method)).c_str());
+            curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST,
+                             std::string(ports::methodName(request_.method)).c_str());
             break;
     }
     if (withBody) {
@@ -220,7 +230,8 @@ void CurlExchange::followRedirect() {
     }
     ++redirects_;
     const int status = redirectStatus_;
-    const bool toGet = status == 303 || ((status == 301 || status == 302) && request_.method == HttpMethod::post);
+    const bool toGet =
+        status == 303 || ((status == 301 || status == 302) && request_.method == HttpMethod::post);
     if (toGet && request_.method != HttpMethod::head) {
         request_.method = HttpMethod::get;
         request_.body.clear();
@@ -262,7 +273,8 @@ std::optional<ports::HttpErrorKind> CurlExchange::expired(Clock::time_point now)
     if (isLimit(request_.timeoutSeconds) && now >= started_ + seconds(request_.timeoutSeconds)) {
         return HttpErrorKind::timeout;
     }
-    if (!paused_ && isLimit(request_.idleTimeoutSeconds) && now >= lastActivity_ + seconds(request_.idleTimeoutSeconds)) {
+    if (!paused_ && isLimit(request_.idleTimeoutSeconds) &&
+        now >= lastActivity_ + seconds(request_.idleTimeoutSeconds)) {
         return HttpErrorKind::idleTimeout;
     }
     return std::nullopt;

@@ -9,9 +9,13 @@ CurlHttpClient::CurlHttpClient() : CurlHttpClient(CurlHttpOptions{}) {}
 
 CurlHttpClient::CurlHttpClient(CurlHttpOptions options) : network_(CurlNetwork::create(std::move(options))) {}
 
-CurlHttpClient::~CurlHttpClient() { network_->stop(); }
+CurlHttpClient::~CurlHttpClient() {
+    network_->stop();
+}
 
-std::size_t CurlHttpClient::activeTransfers() const { return network_->activeTransfers(); }
+std::size_t CurlHttpClient::activeTransfers() const {
+    return network_->activeTransfers();
+}
 
 void CurlHttpClient::start(ports::HttpRequest request, std::shared_ptr<ports::HttpTransfer> transfer) {
     network_->begin(std::move(request), std::move(transfer));

@@ -108,11 +108,16 @@ void CurlNetwork::runCommands() {
     }
     for (auto& command : commands) {
         switch (command.kind) {
-            case Command::Kind::start: add(std::move(command.exchange)); break;
-            case Command::Kind::cancel: remove(command.id); break;
+            case Command::Kind::start:
+                add(std::move(command.exchange));
+                break;
+            case Command::Kind::cancel:
+                remove(command.id);
+                break;
             case Command::Kind::resume: {
                 auto it = live_.find(command.id);
-                if (it != live_.end() && it->second->resumeReading()) curl_easy_pause(it->second->easy(), CURLPAUSE_CONT);
+                if (it != live_.end() && it->second->resumeReading())
+                    curl_easy_pause(it->second->easy(), CURLPAUSE_CONT);
                 break;
             }
         }
@@ -174,7 +179,8 @@ void CurlNetwork::enforceLimits() {
 int CurlNetwork::waitMilliseconds() {
     long curlWait = -1;
     curl_multi_timeout(multi_, &curlWait);
-    int wait = curlWait < 0 ? kMaxWaitMilliseconds : static_cast<int>(std::min<long>(curlWait, kMaxWaitMilliseconds));
+    int wait = curlWait < 0 ? kMaxWaitMilliseconds
+                            : static_cast<int>(std::min<long>(curlWait, kMaxWaitMilliseconds));
     const auto now = CurlExchange::Clock::now();
     for (auto& [id, exchange] : live_) {
         auto deadline = exchange->nextDeadline();
