@@ -1,5 +1,7 @@
 // The AI configuration: sources per action and models from v2.json, keys from v2.env.
 #include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
 
 #include "core/ai/AIConfig.h"
 #include "platform/sim/SimEnvironment.h"
@@ -138,6 +140,43 @@ TEST(AIConfig, EveryLoadReadsBothFilesAgain) {
     EXPECT_TRUE(second.geminiModels.empty());
     EXPECT_EQ(second.geminiKey, "");
     EXPECT_EQ(second.deepseekKey, "k2");
+}
+
+}  // namespace
+}  // namespace veska
+
+namespace veska {
+namespace {
+
+// A key value as a user would write one: printable ASCII without quotes at its ends.
+rc::Gen<std::string> keyValue() {
+    return rc::gen::map(rc::gen::container<std::string>(rc::gen::inRange('!', '~')), [](std::string value) {
+        while (!value.empty() && (value.front() == '"' || value.front() == '\'')) value.erase(0, 1);
+        while (!value.empty() && (value.back() == '"' || value.back() == '\'')) value.pop_back();
+        return value;
+    });
+}
+
+RC_GTEST_PROP(AIConfigProperty, AKeyLineGivesItsValueWhateverTheBlanksAndQuotes, ()) {
+    const std::string value = *keyValue();
+    const std::string quote = *rc::gen::element<std::string>("", "\"", "'");
+    const std::string before = *rc::gen::element<std::string>("", " ", "\t", " \t ");
+    const std::string after = *rc::gen::element<std::string>("", " ", "\t\t");
+    const std::string noise = *rc::gen::element<std::string>("", "# GEMINI_API_KEY=old\n", "OTHER=1\r\n");
+    const std::string text =
+        noise + before + "GEMINI_API_KEY" + after + "=" + before + quote + value + quote + after;
+    AIConfig config = AIConfig::parse(std::nullopt, text);
+    RC_ASSERT(config.geminiKey == value);
+    RC_ASSERT(config.deepseekKey.empty());
+}
+
+RC_GTEST_PROP(AIConfigProperty, AnyBytesGiveAConfiguration,
+              (const std::string& json, const std::string& env)) {
+    AIConfig config = AIConfig::parse(json, env);
+    RC_ASSERT(!config.deepseekModel.empty());
+    // A key never spans lines.
+    RC_ASSERT(config.geminiKey.find('\n') == std::string::npos);
+    RC_ASSERT(config.deepseekKey.find('\r') == std::string::npos);
 }
 
 }  // namespace
