@@ -78,7 +78,7 @@ std::string findDevRepoRoot(const LaunchHost& host) {
             if (holdsCore(host, candidate)) return candidate;
         }
     }
-    const std::string home = host.env->homeDirectory() + "/dev/veska-voice-client";
+    std::string home = host.env->homeDirectory() + "/dev/veska-voice-client";
     for (const std::string& candidate : {home, host.machine->currentDirectory()}) {
         if (holdsCore(host, candidate)) return candidate;
     }

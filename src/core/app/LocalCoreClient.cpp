@@ -19,7 +19,7 @@ bool isUTF8(std::string_view text) {
     int32_t at = 0;
     while (at < length) {
         UChar32 c = 0;
-        U8_NEXT(text.data(), at, length, c);
+        U8_NEXT(text.data(), at, length, c);  // NOLINT(bugprone-inc-dec-in-conditions): ICU's macro
         if (c < 0) return false;
     }
     return true;

@@ -91,7 +91,12 @@ std::vector<std::string> environmentOf(const ports::ProcessLaunch& launch) {
     for (const auto& [name, value] : launch.environment) variables[name] = value;
     std::vector<std::string> out;
     out.reserve(variables.size());
-    for (const auto& [name, value] : variables) out.push_back(name + "=" + value);
+    for (const auto& [name, value] : variables) {
+        std::string entry;
+        entry.reserve(name.size() + 1 + value.size());
+        entry.append(name).append("=").append(value);
+        out.push_back(std::move(entry));
+    }
     return out;
 }
 
@@ -124,7 +129,8 @@ void readOutputs(int outFd, int errFd, ProcessExit& exit) {
 }
 
 /// The watcher: output to its end, then the process's end; tells every waiter.
-void watch(std::shared_ptr<Shared> shared, int outFd, int errFd) {
+// The thread keeps its own reference to what it shares with the handles.
+void watch(std::shared_ptr<Shared> shared, int outFd, int errFd) {  // NOLINT(performance-unnecessary-value-param)
     ProcessExit exit;
     readOutputs(outFd, errFd, exit);
     siginfo_t info{};
@@ -161,11 +167,13 @@ public:
     }
     rt::Task<ProcessExit> wait() override {
         rt::Completion<ProcessExit> completion;
+        std::optional<ProcessExit> ended;
         {
             std::lock_guard lock(shared_->mutex);
-            if (shared_->exit) co_return *shared_->exit;
-            shared_->waiters.push_back(completion);
+            ended = shared_->exit;
+            if (!ended) shared_->waiters.push_back(completion);
         }
+        if (ended.has_value()) co_return std::move(ended).value();
         co_return co_await completion.wait();
     }
 
@@ -218,9 +226,11 @@ std::unique_ptr<ports::Process> PosixProcesses::launch(ports::ProcessLaunch laun
     arguments.insert(arguments.end(), launch.arguments.begin(), launch.arguments.end());
     std::vector<std::string> variables = environmentOf(launch);
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(variables.size() + 1);
     for (auto& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
 
