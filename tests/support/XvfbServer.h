@@ -3,7 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
 
 namespace veska::testing {
 
@@ -23,18 +22,22 @@ public:
         int fds[2];
         if (::pipe(fds) != 0) return;
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        std::vector<std::string> args{"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                      "1280x800x24", "-nolisten", "tcp",             "-noreset"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const std::string fd = std::to_string(fds[1]);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The server must not outlive the test, even one that crashes: it gets SIGTERM
+            // when the thread that started it ends. Quiet, and never holding the test's
+            // output open.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                     "-terminate", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
         ::close(fds[1]);
-        if (spawned != 0) {
+        if (pid_ < 0) {
             pid_ = 0;
             ::close(fds[0]);
             return;
@@ -47,12 +50,16 @@ public:
     }
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
-    ~XvfbServer() {
+    ~XvfbServer() { stop(); }
+
+    /// Stops the server now (also safe at process exit, for a server that lives as long).
+    void stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
         int status = 0;
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
+        pid_ = 0;
     }
 
     [[nodiscard]] const std::string& display() const { return display_; }

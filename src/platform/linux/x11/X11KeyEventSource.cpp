@@ -176,6 +176,11 @@ std::unique_ptr<X11KeyEventSource> X11KeyEventSource::open(rt::Executor& main, X
 
 X11KeyEventSource::~X11KeyEventSource() = default;
 
+void X11KeyEventSource::afterPendingEvents(std::function<void()> then) {
+    rt::Executor* main = &core_->main;
+    core_->watcher->afterPendingEvents([main, then = std::move(then)] { main->post(then); });
+}
+
 std::unique_ptr<ports::KeyTap> X11KeyEventSource::createTap(ports::TapRequest request, ports::TapHandler handler) {
     const int id = core_->nextId++;
     core_->taps.insert(core_->taps.begin(), Core::TapEntry{id, request, std::move(handler), true, {}});

@@ -42,6 +42,10 @@ public:
     std::unique_ptr<ports::KeyMonitor> addGlobalMonitor(ports::KeyEventMask mask, ports::MonitorHandler handler) override;
     std::unique_ptr<ports::KeyMonitor> addLocalMonitor(ports::KeyEventMask mask, ports::MonitorHandler handler) override;
 
+    /// Posts `then` to the main executor after every key event the X server had sent when the
+    /// call was made has been handed to the taps and monitors.
+    void afterPendingEvents(std::function<void()> then);
+
     struct Core;
 
 private:

@@ -61,6 +61,7 @@ struct X11KeyWatcher::State {
     std::atomic<bool> stopping{false};
     std::mutex mutex;  // guards claims, verdict and verdictId
     std::deque<Claim> claims;
+    std::deque<std::function<void()>> barriers;
     bool finished = false;  // the thread ended: claims are refused at once
     std::optional<ports::TapVerdict> verdict;
     std::uint64_t verdictId = 0;
@@ -90,6 +91,7 @@ struct X11KeyWatcher::State {
     void run();
     void watch();
     void serveClaims();
+    void serveBarriers();
     bool applyClaim(const std::vector<ports::SwallowableKey>& keys);
     void handle(XEvent& event);
     void handleRaw(const XIRawEvent& raw, bool press);
@@ -170,6 +172,7 @@ void X11KeyWatcher::State::watch() {
     const int xfd = ConnectionNumber(d);
     while (!stopping) {
         serveClaims();
+        serveBarriers();
         while (!stopping && XPending(d) > 0) {
             XEvent event;
             XNextEvent(d, &event);
@@ -195,6 +198,24 @@ void X11KeyWatcher::State::serveClaims() {
         }
         claim.done.set_value(applyClaim(claim.keys));
     }
+}
+
+void X11KeyWatcher::State::serveBarriers() {
+    std::deque<std::function<void()>> due;
+    {
+        std::lock_guard lock(mutex);
+        due.swap(barriers);
+    }
+    if (due.empty()) return;
+    Display* d = x->display();
+    XSync(d, False);  // every event sent to us before now is in the queue
+    while (!stopping && XQLength(d) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        handle(event);
+        serveClaims();
+    }
+    for (auto& then : due) then();
 }
 
 bool X11KeyWatcher::State::applyClaim(const std::vector<ports::SwallowableKey>& keys) {
@@ -430,6 +451,15 @@ X11KeyWatcher::~X11KeyWatcher() {
     state_->stopping = true;
     state_->wake();
     thread_.join();
+}
+
+void X11KeyWatcher::afterPendingEvents(std::function<void()> then) {
+    {
+        std::lock_guard lock(state_->mutex);
+        if (state_->finished) return;
+        state_->barriers.push_back(std::move(then));
+    }
+    state_->wake();
 }
 
 bool X11KeyWatcher::claim(std::vector<ports::SwallowableKey> keys) {

@@ -43,6 +43,10 @@ public:
     /// when some could not be grabbed (another client holds them, or the key is not on the
     /// keyboard); the others are grabbed all the same.
     bool claim(std::vector<ports::SwallowableKey> keys);
+    /// Calls `then` on the X thread once every event the server had queued for this
+    /// connection when the call was made has been delivered (a barrier for tests and for
+    /// orderly shutdown). Never called when the thread has ended.
+    void afterPendingEvents(std::function<void()> then);
 
     struct State;
 
