@@ -101,6 +101,10 @@ TEST(LocalCoreEndToEnd, StartsTheCheckoutsCoreAndTranscribesThroughIt) {
     EXPECT_TRUE(contract::runTask(env, service.client().dashboardReady()));
 
     LocalCoreClient& client = service.client();
+    const std::string take = (home.path() / "take.m4a").string();
+    const auto signedOut = contract::runForError<LocalError>(env, service.transcribe(take));
+    ASSERT_TRUE(signedOut);
+    EXPECT_EQ(signedOut->description(), "HTTP 401: No ChatGPT access token — sign in to ChatGPT from the Veska menu");
     contract::runTask(env, client.savePrefs({{"stt", {{"provider", "chatgpt_web"}}}}));
     contract::runTask(env, client.saveSecrets({{"CHATGPT_ACCESS_TOKEN", accessToken()}}));
     const nlohmann::json prefsNow = contract::runTask(env, service.prefs());
@@ -108,7 +112,11 @@ TEST(LocalCoreEndToEnd, StartsTheCheckoutsCoreAndTranscribesThroughIt) {
     const nlohmann::json status = contract::runTask(env, client.status());
     EXPECT_EQ(status["stt"]["ready"], true);
     EXPECT_EQ(status["stt"]["account"]["email"], "e2e@veska.test");
-    EXPECT_EQ(contract::runTask(env, service.transcribe((home.path() / "take.m4a").string())), "xin chào (5000 bytes)");
+    EXPECT_EQ(contract::runTask(env, service.transcribe(take)), "xin chào (5000 bytes)");
+    home.write("long.m4a", std::string(std::size_t{25} * 1024 * 1024 + 1, '\x42'));
+    const auto tooLarge = contract::runForError<LocalError>(env, service.transcribe((home.path() / "long.m4a").string()));
+    ASSERT_TRUE(tooLarge);
+    EXPECT_EQ(tooLarge->status(), 413);
 
     LocalCoreClient stranger(http, url, "");
     const auto refused = contract::runForError<LocalError>(env, stranger.status());
