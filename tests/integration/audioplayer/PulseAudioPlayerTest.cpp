@@ -18,17 +18,6 @@ rt::Task<std::unique_ptr<ports::AudioPlayback>> open(ports::AudioPlayer* player,
     co_return playback;
 }
 
-/// Seconds of the recording whose 10 ms blocks are louder than `threshold` (peak).
-double loudSeconds(const std::vector<float>& samples, float threshold = 0.05F) {
-    std::size_t loud = 0;
-    for (std::size_t at = 0; at + 240 <= samples.size(); at += 240) {
-        float peak = 0;
-        for (std::size_t i = at; i < at + 240; ++i) peak = std::max(peak, std::abs(samples[i]));
-        if (peak > threshold) ++loud;
-    }
-    return static_cast<double>(loud) * 0.01;
-}
-
 /// The loud part of the recording.
 std::vector<float> loudPart(const std::vector<float>& samples, float threshold = 0.05F) {
     auto first = std::find_if(samples.begin(), samples.end(), [&](float s) { return std::abs(s) > threshold; });
