@@ -138,6 +138,21 @@ public:
         return line() == "shown";
     }
     void quit() { process_.kill(); }
+    /// The selection as the program itself holds it: "anchor position" in UTF-16 units.
+    std::string cursor() {
+        if (::write(toChild_, "cursor\n", 7) != 7) return {};
+        return line();
+    }
+    /// The text as the program itself holds it.
+    std::string text() {
+        if (::write(toChild_, "text\n", 5) != 5) return {};
+        const std::string hex = line();
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        }
+        return bytes;
+    }
 
 private:
     std::string line() {

@@ -1,6 +1,6 @@
 // A Qt Widgets window with one QTextEdit, driven over stdin by the AT-SPI tests. Commands, one
 // a line: "show HEX LOCATION LENGTH" (the UTF-8 text in hex, the selection in UTF-16 units)
-// answers "shown"; "quit" ends the program.
+// answers "shown"; "text" answers the text in hex; "cursor" answers its anchor and position; "quit" ends the program.
 #include <QApplication>
 #include <QByteArray>
 #include <QSocketNotifier>
@@ -60,6 +60,11 @@ int main(int argc, char** argv) {
             const QList<QByteArray> words = line.split(' ');
             if (words.value(0) == "quit") return QApplication::quit();
             if (words.value(0) == "show") show(edit, words);
+            if (words.value(0) == "text") answer(edit.toPlainText().toUtf8().toHex().constData());
+            if (words.value(0) == "cursor") {
+                const QTextCursor cursor = edit.textCursor();
+                answer((std::to_string(cursor.anchor()) + " " + std::to_string(cursor.position())).c_str());
+            }
         }
     });
     answer("ready");

@@ -283,8 +283,8 @@ AXResult<AXValue> AtspiAccessibility::parameterizedAttribute(AXElement element, 
         const AXError gone = probe(*object);
         return fail(gone == AXError::success ? AXError::parameterizedAttributeUnsupported : gone);
     }
-    if (attribute == AXParameterizedAttribute::stringForRange) return stringForRange(text.get(), parameter);
-    return lineQuery(text.get(), attribute, parameter);
+    if (attribute == AXParameterizedAttribute::stringForRange) return stringForRange(*object, text.get(), parameter);
+    return lineQuery(*object, text.get(), attribute, parameter);
 }
 
 AXResult<bool> AtspiAccessibility::isAttributeSettable(AXElement element, AXAttribute attribute) {

@@ -103,11 +103,14 @@ private:
     ports::AXResult<ports::AXValue> focusOf(AtspiAccessible* application, bool wantApplication);
 
     // Text (AtspiTextAccess.cpp).
-    ports::AXResult<TextOffsets> textPrefix(AtspiText* text, std::int64_t characters);
+    /// The text up to an application's offset, with that application's way of counting.
+    ports::AXResult<TextOffsets> textPrefix(AtspiAccessible* object, AtspiText* text, std::int64_t offset);
     ports::AXResult<ports::AXValue> readText(AtspiAccessible* object, ports::AXAttribute attribute);
     ports::AXResult<ports::AXValue> visibleRange(AtspiAccessible* object, AtspiText* text, std::int64_t count);
-    ports::AXResult<ports::AXValue> stringForRange(AtspiText* text, const ports::AXValue& parameter);
-    ports::AXResult<ports::AXValue> lineQuery(AtspiText* text, ports::AXParameterizedAttribute attribute,
+    ports::AXResult<ports::AXValue> stringForRange(AtspiAccessible* object, AtspiText* text,
+                                                   const ports::AXValue& parameter);
+    ports::AXResult<ports::AXValue> lineQuery(AtspiAccessible* object, AtspiText* text,
+                                              ports::AXParameterizedAttribute attribute,
                                               const ports::AXValue& parameter);
     ports::AXError writeSelectedText(AtspiAccessible* object, const ports::AXValue& value);
     ports::AXError writeSelectedRange(AtspiAccessible* object, const ports::AXValue& value);

@@ -66,8 +66,8 @@ std::optional<CharRange> charactersOf(const TextOffsets& offsets, TextRange rang
         range.length > offsets.utf16Length() - range.location) {
         return std::nullopt;
     }
-    auto start = offsets.characterAt(range.location);
-    auto end = offsets.characterAt(range.location + range.length);
+    auto start = offsets.offsetAt(range.location);
+    auto end = offsets.offsetAt(range.location + range.length);
     if (!start || !end) return std::nullopt;
     return CharRange{*start, *end};
 }
@@ -78,9 +78,21 @@ std::int64_t charactersCovering(std::int64_t units, std::int64_t count) {
 }
 
 bool isQt(AtspiAccessible* object) {
-    Error error;
-    OwnedString name(atspi_accessible_get_toolkit_name(object, &error.slot));
-    const std::string toolkit = name.str();
+    std::string toolkit;
+    {
+        Error error;
+        OwnedString name(atspi_accessible_get_toolkit_name(object, &error.slot));
+        toolkit = name.str();
+    }
+    if (toolkit.empty()) {
+        // Qt answers the toolkit's name on the application's element only; libatspi then
+        // remembers it for every element of the application.
+        Error appError;
+        Ref<AtspiAccessible> app = adopt(atspi_accessible_get_application(object, &appError.slot));
+        Error error;
+        OwnedString name(app ? atspi_accessible_get_toolkit_name(app.get(), &error.slot) : nullptr);
+        toolkit = name.str();
+    }
     return toolkit.size() >= 2 && std::tolower(static_cast<unsigned char>(toolkit[0])) == 'q' &&
            std::tolower(static_cast<unsigned char>(toolkit[1])) == 't';
 }
@@ -113,12 +125,12 @@ AXResult<CharRange> lineAt(AtspiText* text, std::int64_t offset) {
 
 }  // namespace
 
-AXResult<TextOffsets> AtspiAccessibility::textPrefix(AtspiText* text, std::int64_t characters) {
-    if (characters > kMaxTextCharacters) return fail(AXError::failure);
+AXResult<TextOffsets> AtspiAccessibility::textPrefix(AtspiAccessible* object, AtspiText* text, std::int64_t offset) {
+    if (offset > kMaxTextCharacters) return fail(AXError::failure);
     Error error;
-    OwnedString got(atspi_text_get_text(text, 0, static_cast<gint>(characters), &error.slot));
+    OwnedString got(atspi_text_get_text(text, 0, static_cast<gint>(offset), &error.slot));
     if (error) return fail(errorOf(error.slot));
-    return TextOffsets(got.str());
+    return TextOffsets(got.str(), isQt(object) ? OffsetUnit::utf16 : OffsetUnit::characters);
 }
 
 AXResult<AXValue> AtspiAccessibility::readText(AtspiAccessible* object, AXAttribute attribute) {
@@ -133,7 +145,7 @@ AXResult<AXValue> AtspiAccessibility::readText(AtspiAccessible* object, AXAttrib
     switch (attribute) {
     case AXAttribute::value:
     case AXAttribute::numberOfCharacters: {
-        auto all = textPrefix(text.get(), *count);
+        auto all = textPrefix(object, text.get(), *count);
         if (!all) return fail(all.error());
         if (attribute == AXAttribute::value) return AXValue{all->text()};
         return AXValue{all->utf16Length()};
@@ -142,7 +154,7 @@ AXResult<AXValue> AtspiAccessibility::readText(AtspiAccessible* object, AXAttrib
     case AXAttribute::selectedTextRange: {
         auto selection = selectionOf(text.get(), *count);
         if (!selection) return fail(selection.error());
-        auto prefix = textPrefix(text.get(), selection->end);
+        auto prefix = textPrefix(object, text.get(), selection->end);
         if (!prefix) return fail(prefix.error());
         if (attribute == AXAttribute::selectedText) return AXValue{prefix->slice(selection->start, selection->end)};
         const std::int64_t start = prefix->utf16At(selection->start);
@@ -175,36 +187,37 @@ AXResult<AXValue> AtspiAccessibility::visibleRange(AtspiAccessible* object, Atsp
         }
         g_free(box);
     }
-    auto prefix = textPrefix(text, visible.end);
+    auto prefix = textPrefix(object, text, visible.end);
     if (!prefix) return fail(prefix.error());
     const std::int64_t start = prefix->utf16At(visible.start);
     return AXValue{TextRange{start, prefix->utf16At(visible.end) - start}};
 }
 
-AXResult<AXValue> AtspiAccessibility::stringForRange(AtspiText* text, const AXValue& parameter) {
+AXResult<AXValue> AtspiAccessibility::stringForRange(AtspiAccessible* object, AtspiText* text,
+                                                     const AXValue& parameter) {
     const auto* range = std::get_if<TextRange>(&parameter);
     if (range == nullptr || range->location < 0 || range->length < 0) return fail(AXError::illegalArgument);
     auto count = characterCount(text);
     if (!count) return fail(count.error());
     const std::int64_t end = range->length > *count ? *count + 1 : range->location + range->length;
-    auto prefix = textPrefix(text, charactersCovering(end, *count));
+    auto prefix = textPrefix(object, text, charactersCovering(end, *count));
     if (!prefix) return fail(prefix.error());
     auto chars = charactersOf(*prefix, *range);
     if (!chars) return fail(AXError::illegalArgument);
     return AXValue{prefix->slice(chars->start, chars->end)};
 }
 
-AXResult<AXValue> AtspiAccessibility::lineQuery(AtspiText* text, AXParameterizedAttribute attribute,
-                                                const AXValue& parameter) {
+AXResult<AXValue> AtspiAccessibility::lineQuery(AtspiAccessible* object, AtspiText* text,
+                                                AXParameterizedAttribute attribute, const AXValue& parameter) {
     const auto* number = std::get_if<std::int64_t>(&parameter);
     if (number == nullptr || *number < 0) return fail(AXError::illegalArgument);
     auto count = characterCount(text);
     if (!count) return fail(count.error());
-    auto all = textPrefix(text, *count);
+    auto all = textPrefix(object, text, *count);
     if (!all) return fail(all.error());
     std::int64_t wanted = -1;
     if (attribute == AXParameterizedAttribute::lineForIndex) {
-        auto at = all->characterAt(*number);
+        auto at = all->offsetAt(*number);
         if (!at) return fail(AXError::illegalArgument);
         wanted = *at;
     }
@@ -251,18 +264,20 @@ AXError AtspiAccessibility::writeSelectedText(AtspiAccessible* object, const AXV
         if (error) return errorOf(error.slot);
         if (!deleted) return AXError::failure;
     }
+    // GTK counts the inserted length in bytes and offsets in characters, Qt both in UTF-16 units.
+    const bool qt = isQt(object);
     if (!inserted->empty()) {
-        // GTK counts the length in bytes, Qt in UTF-16 units.
-        const std::int64_t length = isQt(object) ? utf16Units(*inserted) : static_cast<std::int64_t>(inserted->size());
+        const std::int64_t length = qt ? utf16Units(*inserted) : static_cast<std::int64_t>(inserted->size());
         Error error;
         const gboolean done = atspi_editable_text_insert_text(editable.get(), static_cast<gint>(selection->start),
                                                               inserted->c_str(), static_cast<gint>(length), &error.slot);
         if (error) return errorOf(error.slot);
         if (!done) return AXError::failure;
     }
-    const auto characters = static_cast<std::int64_t>(g_utf8_strlen(inserted->data(), static_cast<gssize>(inserted->size())));
+    const std::int64_t advance =
+        qt ? utf16Units(*inserted) : static_cast<std::int64_t>(g_utf8_strlen(inserted->data(), static_cast<gssize>(inserted->size())));
     Error caretError;
-    (void)atspi_text_set_caret_offset(text.get(), static_cast<gint>(selection->start + characters), &caretError.slot);
+    (void)atspi_text_set_caret_offset(text.get(), static_cast<gint>(selection->start + advance), &caretError.slot);
     return AXError::success;
 }
 
@@ -277,7 +292,7 @@ AXError AtspiAccessibility::writeSelectedRange(AtspiAccessible* object, const AX
     auto count = characterCount(text.get());
     if (!count) return count.error();
     const std::int64_t end = range->length > *count ? *count + 1 : range->location + range->length;
-    auto prefix = textPrefix(text.get(), charactersCovering(end, *count));
+    auto prefix = textPrefix(object, text.get(), charactersCovering(end, *count));
     if (!prefix) return prefix.error();
     auto chars = charactersOf(*prefix, *range);
     if (!chars) return AXError::illegalArgument;

@@ -45,7 +45,7 @@ Sequence sequenceAt(std::string_view s, std::size_t i) {
 
 }  // namespace
 
-TextOffsets::TextOffsets(std::string utf8) : text_(std::move(utf8)) {
+TextOffsets::TextOffsets(std::string utf8, OffsetUnit unit) : text_(std::move(utf8)), unit_(unit) {
     starts_.reserve(text_.size() + 1);
     units_.reserve(text_.size() + 1);
     std::int64_t units = 0;
@@ -61,22 +61,28 @@ TextOffsets::TextOffsets(std::string utf8) : text_(std::move(utf8)) {
     units_.push_back(units);
 }
 
-std::optional<std::int64_t> TextOffsets::characterAt(std::int64_t utf16) const {
+std::optional<std::int64_t> TextOffsets::offsetAt(std::int64_t utf16) const {
     if (utf16 < 0 || utf16 > utf16Length()) return std::nullopt;
     const auto it = std::lower_bound(units_.begin(), units_.end(), utf16);
     if (it == units_.end() || *it != utf16) return std::nullopt;
+    if (unit_ == OffsetUnit::utf16) return utf16;
     return static_cast<std::int64_t>(it - units_.begin());
 }
 
-std::int64_t TextOffsets::clamp(std::int64_t character) const { return std::clamp<std::int64_t>(character, 0, characters()); }
+std::size_t TextOffsets::characterOf(std::int64_t offset) const {
+    if (unit_ == OffsetUnit::characters) return static_cast<std::size_t>(std::clamp<std::int64_t>(offset, 0, characters()));
+    const auto it = std::lower_bound(units_.begin(), units_.end(), std::clamp<std::int64_t>(offset, 0, utf16Length()));
+    return static_cast<std::size_t>(it - units_.begin());
+}
 
-std::int64_t TextOffsets::utf16At(std::int64_t character) const {
-    return units_[static_cast<std::size_t>(clamp(character))];
+std::int64_t TextOffsets::utf16At(std::int64_t offset) const {
+    if (unit_ == OffsetUnit::utf16) return std::clamp<std::int64_t>(offset, 0, utf16Length());
+    return units_[characterOf(offset)];
 }
 
 std::string TextOffsets::slice(std::int64_t from, std::int64_t to) const {
-    const auto a = static_cast<std::size_t>(clamp(from));
-    const auto b = static_cast<std::size_t>(clamp(to));
+    const std::size_t a = characterOf(from);
+    const std::size_t b = characterOf(to);
     if (b <= a) return {};
     return text_.substr(starts_[a], starts_[b] - starts_[a]);
 }
