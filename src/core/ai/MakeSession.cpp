@@ -29,10 +29,12 @@ std::unique_ptr<TextSession> deepseekSession(const AIConfig& config, const Sessi
                                             config.deepseekKey, std::string(), kHedgeSeconds, ports.engines);
 }
 
-// The Grok realtime session: a new GrokTextSession, not connected yet, its opening time now.
-// Until it is built this source cannot serve an action.
-std::unique_ptr<TextSession> grokSession(const SessionPorts& /*ports*/) {
-    throw TranslateError::failed();
+std::unique_ptr<TextSession> grokSession(const SessionPorts& ports) {
+    // A program that reaches no Grok account (no WebSocket client, no secrets) cannot serve it.
+    if (ports.grok.sockets == nullptr || !ports.grok.realtimeSecret) throw TranslateError::failed();
+    rt::Executor* here = rt::Executor::current();
+    VESKA_CHECK(here != nullptr, "sessions are made on an executor");
+    return std::make_unique<GrokTextSession>(ports.grok, *here);
 }
 
 // The ChatGPT web bridge session (empty instructions, first message, no chat yet). Until it is

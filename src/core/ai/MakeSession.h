@@ -7,6 +7,8 @@
 //         .http = &httpClient,                                  // a ports::HttpClient
 //         .env = &env,                                          // a ports::Environment
 //         .endpoints = {services.url(Service::gemini), services.url(Service::deepseek)},
+//         .grok = {&webSocketClient, services.url(Service::xaiAPI), speaker.consoleOrigin(),
+//                  [&speaker](std::string model) { return speaker.textSessionSecret(std::move(model)); }},
 //     };                                                        // health: AIHealth::shared()
 //     SessionFactory factory = Translator::sessionFactory(ports);
 //     std::string out = co_await Translator::translate(text, lang, style, md, {}, factory);
@@ -25,6 +27,7 @@
 #include "core/ai/AIHTTP.h"
 #include "core/ai/AIHealth.h"
 #include "core/ai/AITask.h"
+#include "core/ai/GrokTextSession.h"
 #include "core/ai/TextSession.h"
 #include "ports/Environment.h"
 #include "ports/HttpClient.h"
@@ -49,6 +52,8 @@ struct SessionPorts {
     AIHealth* health = &AIHealth::shared();
     /// Where the model tasks of an HTTP race run; none: the executor awaiting `send`.
     rt::Executor* engines = nullptr;
+    /// The realtime API and the Grok account; a program without them cannot use Grok.
+    GrokRealtimeLink grok = {};
 };
 
 /// A new session for `task` with the source the configuration names for it. Throws
