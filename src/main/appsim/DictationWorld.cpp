@@ -28,6 +28,8 @@ DictationWorld::DictationWorld(rt::VirtualLoop& theLoop, sim::SimDesktop& theDes
                        popover,  permissionsWindow, dashboard, card, languageMenu, actions, updater};
     delegate_ = std::make_unique<AppDelegate>(env, shell, services_, systemLanguages);
     hud_.model().onChange = [this] { observeHUD(); };
+    ai.log = &log;
+    core.log = &log;
 }
 
 DictationWorld::~DictationWorld() {

@@ -21,6 +21,15 @@ TranslateError makeTranslateError(TranslateError::Kind kind, AISource source) {
 
 namespace {
 
+const char* taskName(AITask task) {
+    switch (task) {
+        case AITask::translate: return "translate";
+        case AITask::write: return "write";
+        case AITask::fix: return "fix";
+    }
+    return "fix";
+}
+
 class FakeSession final : public TextSession {
 public:
     FakeSession(FakeAIEngines& owner, AITask task, AIReply reply) : owner_(owner), task_(task), reply_(std::move(reply)) {
@@ -39,6 +48,7 @@ public:
 
     rt::Task<std::string> send(std::string text, OnDelta onDelta) override {
         owner_.sent.push_back({task_, instructions_, text});
+        if (owner_.log != nullptr) owner_.log->add("aiRequest", {{"task", taskName(task_)}, {"text", text}});
         co_await rt::sleepFor(reply_.seconds);
         if (reply_.error) throw makeTranslateError(*reply_.error, owner_.source(task_));
         std::string answer = reply_.text.value_or(text);

@@ -8,6 +8,7 @@
 
 #include "core/ai/TranslateError.h"
 #include "core/app/AppCollaborators.h"
+#include "main/appsim/AppLog.h"
 
 namespace veska::appsim {
 
@@ -40,6 +41,8 @@ public:
     std::vector<Sent> sent;
     std::vector<AISource> warmed;
     int sessionsOpen = 0;
+    /// Where each message sent is reported as "aiRequest", when set.
+    AppLog* log = nullptr;
 };
 
 }  // namespace veska::appsim

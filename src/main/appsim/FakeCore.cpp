@@ -38,6 +38,7 @@ rt::Task<nlohmann::json> FakeLocalCore::prefs() {
 
 rt::Task<std::string> FakeLocalCore::transcribe(std::string filePath) {
     transcribed.push_back(filePath);
+    if (log != nullptr) log->add("transcribe", {{"file", filePath}});
     co_await rt::sleepFor(transcribeSeconds);
     if (transcribeError) throw FakeCoreError(*transcribeError);
     co_return transcript;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/app/AppCollaborators.h"
+#include "main/appsim/AppLog.h"
 #include "ports/Permissions.h"
 
 namespace veska::appsim {
@@ -61,6 +62,8 @@ public:
     std::optional<nlohmann::json> preferences = nlohmann::json::object();
     int ensureCalls = 0;
     std::vector<std::string> transcribed;
+    /// Where each transcription is reported as "transcribe", when set.
+    AppLog* log = nullptr;
 };
 
 }  // namespace veska::appsim

@@ -117,13 +117,31 @@ ExpectLookup lookup(const JsonNode& node) {
     return out;
 }
 
+ExpectHUD hud(const JsonNode& node) {
+    node.allowOnly({"hud", "text"});
+    ExpectHUD out{node.at("hud").string(), std::nullopt};
+    static constexpr std::string_view kStates[] = {"error", "info", "idle", "listening", "transcribing", "done",
+                                                   "stopped", "readying", "speaking", "translating", "composing",
+                                                   "fixing"};
+    if (std::find(std::begin(kStates), std::end(kStates), out.state) == std::end(kStates)) {
+        node.at("hud").fail("is not a HUD state (idle, listening, transcribing, done, error, info...)");
+    }
+    if (auto text = node.find("text")) out.text = text->string();
+    return out;
+}
+
 }  // namespace
 
 Expectation expectation(const JsonNode& node, const KnownIds& ids) {
     const std::string_view subject =
         node.oneOf({"field", "clipboard", "front", "keysReceived", "requests", "response", "websocket", "gestures",
-                    "lookup"},
+                    "lookup", "hud", "recordings"},
                    "subject");
+    if (subject == "hud") return hud(node);
+    if (subject == "recordings") {
+        node.allowOnly({"recordings"});
+        return ExpectRecordings{static_cast<std::size_t>(node.at("recordings").integer(0, 1'000'000))};
+    }
     if (subject == "field") return field(node);
     if (subject == "keysReceived") return keysReceived(node);
     if (subject == "requests") return requests(node);

@@ -1,5 +1,7 @@
 // Each kind of expectation, compared against the state of the world.
 #include "main/scenario/Expectations.h"
+
+#include "core/ui/HUDPresentation.h"
 #include "main/scenario/Overloaded.h"
 
 #include <algorithm>
@@ -125,6 +127,31 @@ Verdict lookup(const ExpectLookup& e, const std::optional<FoundSelection>& last)
     return v;
 }
 
+Verdict hud(const ExpectHUD& e, appsim::DictationWorld* app) {
+    Verdict v{true, "HUD"};
+    if (app == nullptr) {
+        v.ok = false;
+        v.expected = Fields{{"hud", e.state}};
+        v.actual = Fields{{"hud", "Veska is not running (no \"app\")"}};
+        return v;
+    }
+    const HUDModel& model = app->hud();
+    compare(v, "hud", e.state, std::string(name(model.state.kind())));
+    if (e.text) {
+        std::string shown = HUDPresentation::pillText(model, Translator::current(app->prefs));
+        // A long message is cut in the pill; the expectation may name the whole of it.
+        if (!model.state.message().empty() && *e.text == model.state.message()) shown = model.state.message();
+        compare(v, "text", *e.text, shown);
+    }
+    return v;
+}
+
+Verdict recordings(const ExpectRecordings& e, appsim::DictationWorld* app) {
+    Verdict v{true, "recorded files"};
+    compare(v, "recordings", e.count, app ? app->mic.files.size() : std::size_t{0});
+    return v;
+}
+
 }  // namespace
 
 Verdict check(const Expectation& expectation, ScenarioWorld& world, const ClientExchanges& clients,
@@ -143,6 +170,8 @@ Verdict check(const Expectation& expectation, ScenarioWorld& world, const Client
                               return v;
                           },
                           [&](const ExpectLookup& e) { return lookup(e, product.lastLookup); },
+                          [&](const ExpectHUD& e) { return hud(e, product.app); },
+                          [&](const ExpectRecordings& e) { return recordings(e, product.app); },
                       },
                       expectation);
 }

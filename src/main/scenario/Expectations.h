@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "main/appsim/DictationWorld.h"
 #include "main/scenario/ClientExchanges.h"
 #include "main/scenario/Scenario.h"
 #include "main/scenario/ScenarioWorld.h"
@@ -32,6 +33,8 @@ struct FoundSelection {
 struct ProductState {
     const std::vector<std::string>& gesturesFired;
     const std::optional<FoundSelection>& lastLookup;
+    /// Veska itself, when the scenario runs it.
+    appsim::DictationWorld* app = nullptr;
 };
 
 /// Looks at the world now, and at what Veska's components reported. Pure: reading state never

@@ -1,6 +1,7 @@
 // Veska's gesture monitor on the scenario's keyboard, its callbacks as trace lines.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,13 @@ namespace veska::scenario {
 class GestureObserver final : public Observer {
 public:
     explicit GestureObserver(ScenarioWorld& world);
+    /// Watches a monitor Veska's start-up already wired and started: each callback is reported,
+    /// then the application's own runs.
+    GestureObserver(ScenarioWorld& world, HotKeyMonitor& running);
 
     void sync(TraceWriter& writer, double now) override;
 
-    [[nodiscard]] HotKeyMonitor& monitor() { return monitor_; }
+    [[nodiscard]] HotKeyMonitor& monitor() { return *monitor_; }
     /// Every callback made so far, by name, in order.
     [[nodiscard]] const std::vector<std::string>& fired() const { return fired_; }
 
@@ -35,7 +39,8 @@ private:
     ScenarioWorld& world_;
     std::vector<std::string> fired_;
     std::vector<Pending> pending_;
-    HotKeyMonitor monitor_;
+    std::unique_ptr<HotKeyMonitor> own_;
+    HotKeyMonitor* monitor_ = nullptr;
 };
 
 }  // namespace veska::scenario

@@ -31,5 +31,9 @@ std::string knownId(const JsonNode& node, const KnownIds& ids, bool connection);
 
 std::vector<ServerSpec> services(const JsonNode& node);
 Expectation expectation(const JsonNode& node, const KnownIds& ids);
+/// Veska's own run on the desktop: its settings and its simulated services.
+AppSpec appSpec(const JsonNode& node);
+/// Whether `name` is a failure of the Claude voice stream.
+bool isVoiceError(const std::string& name);
 
 }  // namespace veska::scenario::parse

@@ -129,6 +129,14 @@ struct LiveStart {
 struct LiveUpdate {
     std::string text;
 };
+/// The user's words so far on the running Claude voice stream (the whole transcript).
+struct Say {
+    std::string text;
+};
+/// The running Claude voice stream fails.
+struct VoiceFails {
+    std::string error;  // "needLogin", "noMic", "connect" or "server"
+};
 /// The dictation ends with its final text.
 struct LiveSettle {
     std::string text;
@@ -187,8 +195,19 @@ struct ExpectLookup {
     std::optional<std::string> source;
 };
 
+/// What Veska's HUD shows now: its state, and the pill's text (or the whole message).
+struct ExpectHUD {
+    std::string state;
+    std::optional<std::string> text;
+};
+
+/// How many recorded audio files exist now.
+struct ExpectRecordings {
+    std::size_t count = 0;
+};
+
 using Expectation = std::variant<ExpectField, ExpectClipboard, ExpectFront, ExpectKeys, ExpectRequests, ExpectResponse,
-                                 ExpectWebSocket, ExpectGestures, ExpectLookup>;
+                                 ExpectWebSocket, ExpectGestures, ExpectLookup, ExpectHUD, ExpectRecordings>;
 
 struct Expect {
     Expectation what;
@@ -196,7 +215,7 @@ struct Expect {
 
 using Action = std::variant<UserKey, PostKeys, TypeText, Activate, Focus, Select, Copy, SendRequest, Connect, SendFrame,
                             Disconnect, Cancel, Wait, Expect, SwallowEscape, SuppressFn, DisableTap, Lookup, Insert,
-                            LiveStart, LiveUpdate, LiveSettle, LiveRetract>;
+                            LiveStart, LiveUpdate, LiveSettle, LiveRetract, Say, VoiceFails>;
 
 struct Step {
     std::size_t index = 0;
@@ -205,9 +224,37 @@ struct Step {
     Action action;
 };
 
+/// How one AI action of the simulated AI engines answers.
+struct AIAnswer {
+    std::optional<std::string> text;   // none: the message comes back unchanged
+    std::optional<std::string> error;  // a TranslateError case: "unreachable", "signedOut"...
+    double seconds = 0.4;
+};
+
+/// Veska itself, running on the scenario's desktop, with its outside services simulated.
+struct AppSpec {
+    std::string provider = "chatgpt_web";
+    std::string locale = "en";
+    /// User defaults set before start-up.
+    nlohmann::json prefs = nlohmann::json::object();
+    /// The local core's transcription of every recorded take, or its error message.
+    std::string transcript = "xin chào";
+    std::optional<std::string> transcribeError;
+    double transcribeSeconds = 0.5;
+    /// By action: "fix", "translate", "write".
+    std::vector<std::pair<std::string, AIAnswer>> ai;
+    /// The Claude voice stream.
+    bool claudeSignedIn = true;
+    std::string claudeAccount = "signedIn";
+    std::optional<std::string> micFailure;
+    std::optional<std::string> finishFailure;
+    double finishSeconds = 0.3;
+};
+
 struct Scenario {
     int version = kFormatVersion;
     std::string description;
+    std::optional<AppSpec> app;
     nlohmann::json desktop = nlohmann::json::object();
     std::vector<ServerSpec> servers;
     std::vector<Step> steps;

@@ -199,6 +199,12 @@ Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
         return DisableTap{by == "timeout" ? ports::KeyEventKind::tapDisabledByTimeout
                                           : ports::KeyEventKind::tapDisabledByUserInput};
     }
+    if (kind == "say") return Say{value.string()};
+    if (kind == "voiceFails") {
+        const std::string error = value.string();
+        if (!parse::isVoiceError(error)) value.fail("is \"needLogin\", \"noMic\", \"connect\" or \"server\"");
+        return VoiceFails{error};
+    }
     if (kind == "lookup") {
         value.allowOnly({"axOnly"});
         return Lookup{value.boolean("axOnly", false)};
@@ -226,7 +232,7 @@ Action action(const JsonNode& step, std::string_view kind, KnownIds& ids) {
 constexpr std::initializer_list<std::string_view> kStepKinds = {
     "key", "post", "type", "activate", "focus", "select", "copy", "request", "connect", "send", "disconnect", "cancel",
     "wait", "expect", "swallowEscape", "suppressFn", "disableTap", "lookup", "insert", "liveStart", "liveUpdate",
-    "liveSettle", "liveRetract"};
+    "liveSettle", "liveRetract", "say", "voiceFails"};
 
 /// Fails for a step that names no kind this version knows, saying which member it took for one.
 void requireKnownKind(const JsonNode& node) {
@@ -276,7 +282,7 @@ std::string stepPath(std::size_t index) { return "steps[" + std::to_string(index
 
 Scenario parseScenario(const nlohmann::json& document) {
     const JsonNode root(document, "");
-    root.allowOnly({"version", "description", "desktop", "services", "steps"});
+    root.allowOnly({"version", "description", "desktop", "services", "app", "steps"});
     Scenario out;
     const JsonNode version = root.at("version");
     if (!version.json().is_number_integer() || version.json().get<std::int64_t>() != kFormatVersion) {
@@ -288,10 +294,18 @@ Scenario parseScenario(const nlohmann::json& document) {
         out.desktop = desktop->json();
     }
     if (auto services = root.find("services")) out.servers = parse::services(*services);
+    if (auto app = root.find("app")) out.app = parse::appSpec(*app);
     const JsonNode steps = root.at("steps");
     KnownIds ids;
     double time = 0;
     for (std::size_t i = 0, n = steps.size(kMaxSteps); i < n; ++i) out.steps.push_back(step(steps[i], i, ids, time));
+    if (!out.app) {
+        for (const Step& s : out.steps) {
+            if (std::holds_alternative<Say>(s.action) || std::holds_alternative<VoiceFails>(s.action)) {
+                steps[s.index].fail("speaks to Veska's voice stream: the scenario needs an \"app\" member");
+            }
+        }
+    }
     return out;
 }
 

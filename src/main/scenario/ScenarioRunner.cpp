@@ -30,6 +30,15 @@ ScenarioRunner::ScenarioRunner(const Scenario& scenario, TraceWriter& writer)
         for (const auto& name : desc.sensitiveHeaders) writer.mask().addSensitiveHeader(name);
     }
     world_.checkReferences(scenario.steps);
+    if (scenario.app) {
+        auto app = std::make_unique<AppObserver>(world_, *scenario.app);
+        app_ = app.get();
+        timeline_.add(std::move(app));
+        auto gestures = std::make_unique<GestureObserver>(world_, app_->app().delegate().hotkeys());
+        gestures_ = gestures.get();
+        timeline_.add(std::move(gestures));
+        return;
+    }
     auto gestures = std::make_unique<GestureObserver>(world_);
     gestures_ = gestures.get();
     timeline_.add(std::move(gestures));
@@ -144,7 +153,8 @@ void ScenarioRunner::perform(const Step& step) {
                 ++result_.expectations;
                 timeline_.sync();
                 Verdict verdict =
-                    check(expect.what, world_, clients_, ProductState{gestures_->fired(), actions_.lastLookup()});
+                    check(expect.what, world_, clients_,
+                          ProductState{gestures_->fired(), actions_.lastLookup(), app_ ? &app_->app() : nullptr});
                 Fields out{{"step", step.index}, {"ok", verdict.ok}, {"what", verdict.what}};
                 if (!verdict.ok) {
                     ++result_.failures;
@@ -159,6 +169,24 @@ void ScenarioRunner::perform(const Step& step) {
             [&](const LiveUpdate& update) { failIf(actions_.liveUpdate(update)); },
             [&](const LiveSettle& settle) { failIf(actions_.liveSettle(step.index, settle)); },
             [&](const LiveRetract&) { failIf(actions_.liveRetract(step.index)); },
+            [&](const Say& say) {
+                timeline_.emit("say", Fields{{"text", say.text}});
+                appsim::FakeVoiceStream* stream = app_ ? app_->app().claude.current() : nullptr;
+                if (stream == nullptr) return fail(step, "no voice stream is running");
+                stream->say(say.text);
+            },
+            [&](const VoiceFails& fails) {
+                timeline_.emit("voiceFails", Fields{{"error", fails.error}});
+                appsim::FakeVoiceStream* stream = app_ ? app_->app().claude.current() : nullptr;
+                if (stream == nullptr) return fail(step, "no voice stream is running");
+                const std::pair<const char*, ClaudeVoiceError> table[] = {{"needLogin", ClaudeVoiceError::needLogin},
+                                                                          {"noMic", ClaudeVoiceError::noMic},
+                                                                          {"connect", ClaudeVoiceError::connect},
+                                                                          {"server", ClaudeVoiceError::server}};
+                for (const auto& [name, error] : table) {
+                    if (fails.error == name) stream->fail(error);
+                }
+            },
         },
         step.action);
 }

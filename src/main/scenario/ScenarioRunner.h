@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "main/scenario/AppObserver.h"
 #include "main/scenario/ClientExchanges.h"
 #include "main/scenario/DesktopActions.h"
 #include "main/scenario/GestureObserver.h"
@@ -48,6 +49,8 @@ private:
     ClientExchanges clients_;
     /// Veska's gesture monitor; owned by the timeline, which reports its callbacks.
     GestureObserver* gestures_ = nullptr;
+    /// Veska itself when the scenario runs it; owned by the timeline.
+    AppObserver* app_ = nullptr;
     /// Veska's selection service and live typers; destroyed before the timeline and the world.
     DesktopActions actions_;
     double time_ = 0;

@@ -70,7 +70,8 @@ int command(const std::vector<std::string>& args, std::string* out = nullptr, st
 
 TEST(ScenarioRunner, TracesMatchTheirGoldenFilesByteForByte) {
     for (const char* name :
-         {"paste-replaces-selection", "streamed-http-response", "gesture-fn-hold", "selection-by-copy-fallback"}) {
+         {"paste-replaces-selection", "streamed-http-response", "gesture-fn-hold", "selection-by-copy-fallback",
+          "dictation-chatgpt-take", "dictation-claude-live", "dictation-fix-escape"}) {
         std::string out;
         EXPECT_EQ(command({kDir + "/" + name + ".json"}, &out), kExitHeld) << name;
         const std::string golden = fileText(kDir + "/golden/" + name + ".jsonl");
