@@ -14,7 +14,6 @@
 #include "integration/atspi/Spawned.h"
 #include "platform/linux/atspi/A11yStatus.h"
 #include "support/TempDir.h"
-#include "support/XvfbServer.h"
 
 namespace veska::testing {
 
@@ -32,7 +31,7 @@ public:
     }
 
     [[nodiscard]] const std::string& missing() const { return missing_; }
-    [[nodiscard]] const std::string& display() const { return xvfb_->display(); }
+    [[nodiscard]] const std::string& display() const { return display_; }
     /// Switches the session's accessibility on or off and waits until the launcher says so.
     bool setEnabled(bool enabled) {
         if (!status_.setEnabled(enabled)) return false;
@@ -62,13 +61,12 @@ private:
                 return;
             }
         }
-        xvfb_ = std::make_unique<XvfbServer>();
-        if (xvfb_->display().empty()) {
+        if (!startXvfb()) {
             missing_ = "Xvfb did not start";
             return;
         }
         ::chmod(runtime_.path().c_str(), 0700);
-        ::setenv("DISPLAY", xvfb_->display().c_str(), 1);
+        ::setenv("DISPLAY", display_.c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
         ::unsetenv("AT_SPI_BUS_ADDRESS");
         ::unsetenv("NO_AT_BRIDGE");
@@ -86,9 +84,25 @@ private:
         status_.setEnabled(true);
     }
 
+    /// Its own server, which stays up while clients come and go (the bus launcher is one).
+    bool startXvfb() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+        xvfb_ = Spawned({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+                        {.stdinFrom = -1, .stdoutTo = fds[1]});
+        ::close(fds[1]);
+        std::string number;
+        char c = 0;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+        ::close(fds[0]);
+        if (number.empty()) return false;
+        display_ = ":" + number;
+        return true;
+    }
+
     bool startSessionBus() {
         int fds[2];
-        if (::pipe(fds) != 0) return false;
+        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
         bus_ = Spawned({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"},
                        {.stdinFrom = -1, .stdoutTo = fds[1]});
         ::close(fds[1]);
@@ -103,7 +117,8 @@ private:
 
     std::string missing_;
     TempDir runtime_;
-    std::unique_ptr<XvfbServer> xvfb_;
+    Spawned xvfb_;
+    std::string display_;
     Spawned bus_;
     Spawned launcher_;
     Spawned registry_;

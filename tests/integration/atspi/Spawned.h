@@ -3,7 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +12,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace veska::testing {
 
@@ -31,21 +29,18 @@ public:
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (pipes.stdinFrom >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, pipes.stdinFrom, 0);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Nothing a test starts outlives it, even a test that crashes.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(pipes.stdinFrom >= 0 ? pipes.stdinFrom : null, 0);
+            ::dup2(pipes.stdoutTo >= 0 ? pipes.stdoutTo : null, 1);
+            ::dup2(null, 2);
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
         }
-        if (pipes.stdoutTo >= 0) {
-            posix_spawn_file_actions_adddup2(&actions, pipes.stdoutTo, 1);
-        } else {
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        }
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
+        if (pid_ < 0) pid_ = 0;
     }
     Spawned(Spawned&& other) noexcept : pid_(other.pid_) { other.pid_ = 0; }
     Spawned& operator=(Spawned&& other) noexcept {

@@ -1,0 +1,54 @@
+// The permissions port on an X11 desktop.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/linux/atspi/A11yStatus.h"
+#include "ports/AudioCapture.h"
+#include "ports/Permissions.h"
+#include "runtime/Executor.h"
+#include "runtime/Spawn.h"
+
+namespace veska::platform {
+
+/// What each permission means here:
+/// - microphone: a capture device opens (asked of the capture port). `status` answers from the
+///   last check (`notDetermined` before the first one ends) and starts a new check each time;
+///   `request` waits for one.
+/// - accessibility: the session's accessibility switch (`org.a11y.Status.IsEnabled`); asking
+///   switches it on for the session. Applications started before that may have to be restarted
+///   to expose their text (Qt ones do).
+/// - input monitoring: the display has XInput 2.2 and XTest (checked once per display).
+/// - screen recording: always granted on X11.
+/// `openSettings` calls the function the app gives (it shows Veska's own help window). Lives
+/// on the main executor.
+class LinuxPermissions final : public ports::Permissions {
+public:
+    using SettingsOpener = std::function<void(ports::Permission)>;
+
+    LinuxPermissions(rt::Executor& executor, ports::AudioCapture& capture, SettingsOpener openSettings);
+
+    [[nodiscard]] ports::PermissionStatus status(ports::Permission permission) const override;
+    rt::Task<bool> request(ports::Permission permission) override;
+    void openSettings(ports::Permission permission) override;
+
+private:
+    rt::Task<void> checkMicrophone() const;
+    [[nodiscard]] bool inputMonitoringAvailable() const;
+
+    rt::Executor& executor_;
+    ports::AudioCapture& capture_;
+    SettingsOpener openSettings_;
+    mutable A11yStatus accessibility_;
+    mutable std::optional<bool> microphone_;
+    mutable bool checkingMicrophone_ = false;
+    mutable std::optional<std::pair<std::string, bool>> inputMonitoring_;  // display, answer
+    mutable rt::Scope scope_;  // last: its checks stop before the fields they use die
+};
+
+/// Whether the X display named by DISPLAY has XInput 2.2 and XTest; false without a display.
+[[nodiscard]] bool displayHasInputExtensions();
+
+}  // namespace veska::platform
