@@ -15,7 +15,7 @@ bool isUtf8(const std::string& bytes) {
     std::int32_t at = 0;
     while (at < length) {
         UChar32 c = 0;
-        U8_NEXT(data, at, length, c);
+        U8_NEXT(data, at, length, c);  // NOLINT(bugprone-inc-dec-in-conditions): ICU's decoding macro
         if (c < 0) return false;
     }
     return true;
@@ -85,14 +85,15 @@ void ClaudeVoiceQueue::stopMic() {
 }
 
 rt::Task<void> ClaudeVoiceQueue::readMic() {
-    try {
-        while (true) {
-            std::optional<ports::AudioBuffer> buffer = co_await engine_->next();
-            if (!buffer) break;
-            consume(*buffer);
+    while (true) {
+        std::optional<ports::AudioBuffer> buffer;
+        try {
+            buffer = co_await engine_->next();
+        } catch (const ports::AudioError&) {
+            break;  // the device went away: the dictation goes on with what was heard
         }
-    } catch (const ports::AudioError&) {
-        // The device went away: the dictation goes on with what was heard.
+        if (!buffer) break;
+        consume(*buffer);
     }
     micReading_ = false;
     engine_.reset();
@@ -101,6 +102,7 @@ rt::Task<void> ClaudeVoiceQueue::readMic() {
 }
 
 void ClaudeVoiceQueue::consume(const ports::AudioBuffer& buffer) {
+    if (!converter_) return;
     std::optional<std::vector<std::int16_t>> samples = converter_->convert(buffer);
     if (!samples || samples->empty()) return;
     const float level = VoiceConverter::level(*samples);
@@ -184,7 +186,7 @@ rt::Task<void> ClaudeVoiceQueue::writeLoop(std::shared_ptr<Socket> socket) {
         try {
             co_await socket->connection->send(std::move(*frame));
         } catch (const ports::WebSocketError&) {
-            // A message that cannot be sent is dropped; the receive side reports the loss.
+            continue;  // a message that cannot be sent is dropped; the receive side reports the loss
         }
     }
 }

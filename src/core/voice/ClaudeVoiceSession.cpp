@@ -40,7 +40,7 @@ const std::set<std::string, std::less<>>& ClaudeVoiceSession::supportedLanguages
     return kLanguages;
 }
 
-ClaudeVoiceSession::ClaudeVoiceSession(ClaudeVoiceServices services)
+ClaudeVoiceSession::ClaudeVoiceSession(const ClaudeVoiceServices& services)
     : main_(services.main), q_(services.q), claudeURL_(services.claudeURL) {
     queue_ = std::make_shared<ClaudeVoiceQueue>(services, this, alive_);
 }

@@ -65,7 +65,7 @@ public:
     /// The language codes the voice stream accepts.
     [[nodiscard]] static const std::set<std::string, std::less<>>& supportedLanguages();
 
-    explicit ClaudeVoiceSession(ClaudeVoiceServices services);
+    explicit ClaudeVoiceSession(const ClaudeVoiceServices& services);
     ~ClaudeVoiceSession();
     ClaudeVoiceSession(const ClaudeVoiceSession&) = delete;
     ClaudeVoiceSession& operator=(const ClaudeVoiceSession&) = delete;

@@ -28,7 +28,7 @@ UChar32 lastCharacter(std::string_view s) {
     auto length = static_cast<int32_t>(s.size());
     int32_t at = length;
     UChar32 c = 0;
-    U8_PREV(reinterpret_cast<const uint8_t*>(s.data()), 0, at, c);
+    U8_PREV(reinterpret_cast<const uint8_t*>(s.data()), 0, at, c);  // NOLINT(bugprone-inc-dec-in-conditions)
     return c;
 }
 
@@ -36,7 +36,7 @@ UChar32 firstCharacter(std::string_view s) {
     if (s.empty()) return U_SENTINEL;
     int32_t at = 0;
     UChar32 c = 0;
-    U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), at, static_cast<int32_t>(s.size()), c);
+    U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), at, static_cast<int32_t>(s.size()), c);  // NOLINT(bugprone-inc-dec-in-conditions)
     return c;
 }
 

@@ -111,7 +111,7 @@ rt::Task<bool> QtWebProfile::set(ports::WebCookie cookie) {
     if (cookie.expires && *cookie.expires <= now()) {
         // An expired cookie deletes the one it would replace.
         if (held != cookies_.end()) {
-            ports::WebCookie old = *held;
+            ports::WebCookie old = std::move(*held);
             cookies_.erase(held);
             engineDelete(old);
             notify(old, true);
@@ -134,7 +134,7 @@ rt::Task<bool> QtWebProfile::set(ports::WebCookie cookie) {
 rt::Task<void> QtWebProfile::deleteCookie(ports::WebCookie cookie) {
     auto held = find(cookie);
     if (held == cookies_.end()) co_return;
-    ports::WebCookie old = *held;
+    ports::WebCookie old = std::move(*held);
     cookies_.erase(held);
     engineDelete(old);
     notify(old, true);
@@ -173,7 +173,7 @@ void QtWebProfile::engineRemoved(const QNetworkCookie& removed) {
     if (consumeEcho(cookie, true)) return;
     auto held = find(cookie);
     if (held == cookies_.end() || held->value != cookie.value) return;
-    ports::WebCookie old = *held;
+    ports::WebCookie old = std::move(*held);
     cookies_.erase(held);
     notify(old, true);
 }
