@@ -62,9 +62,15 @@ void PCMStreamPlayer::schedule(std::vector<float> samples) {
     levels_.push_back(level(samples));
     const bool first = pending_ == 0;
     ++pending_;
-    node_->schedule(std::move(samples), [this, alive = alive_] {
+    const bool queued = node_->schedule(std::move(samples), [this, alive = alive_] {
         if (*alive) played();
     });
+    if (!queued) {
+        // The output refused it (its device went away): nobody waits for this buffer.
+        levels_.pop_back();
+        --pending_;
+        return;
+    }
     if (first && onLevel) onLevel(levels_.front());
 }
 

@@ -197,3 +197,44 @@ TEST(PCMStreamPlayer, AStopDuringStartClosesTheOutput) {
 
 }  // namespace
 }  // namespace veska
+
+namespace veska {
+namespace {
+
+/// An output whose device went away: it refuses every buffer.
+class GoneSpeakers final : public ports::AudioPlayer {
+    class Gone final : public ports::AudioPlayback {
+    public:
+        ports::AudioFormat format() const override { return PCMStreamPlayer::format; }
+        bool schedule(std::vector<float> /*samples*/, std::function<void()> /*onPlayed*/) override { return false; }
+        void setRate(double /*rate*/) override {}
+        double rate() const override { return 1.0; }
+        void pause() override {}
+        void resume() override {}
+        bool paused() const override { return false; }
+        void setVolume(double /*volume*/) override {}
+        void stop() override {}
+        std::size_t pending() const override { return 0; }
+    };
+
+public:
+    rt::Task<std::unique_ptr<ports::AudioPlayback>> start(ports::AudioFormat /*format*/, double /*rate*/) override {
+        co_return std::make_unique<Gone>();
+    }
+};
+
+TEST(PCMStreamPlayer, BuffersTheOutputRefusesAreNotWaitedFor) {
+    rt::VirtualLoop loop;
+    GoneSpeakers speakers;
+    auto player = std::make_shared<PCMStreamPlayer>(speakers);
+    std::vector<double> levels;
+    player->onLevel = [&](double level) { levels.push_back(level); };
+    loop.run(Rig::startTask(player, 1.0));
+    player->append(constantPcm(3000, 100));
+    EXPECT_EQ(player->pending(), 0u);
+    EXPECT_TRUE(player->levels().empty());
+    EXPECT_TRUE(levels.empty());
+}
+
+}  // namespace
+}  // namespace veska
