@@ -50,7 +50,9 @@ public:
     QtField& field() { return *field_; }
     [[nodiscard]] bool canSwitchTrust() const override { return true; }
     void setTrusted(bool trusted) override { EXPECT_TRUE(AtspiDesktop::get().setEnabled(trusted)); }
-    void pump(double seconds) override { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+    void pump(double seconds) override {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    }
 
 private:
     std::string problem_;
@@ -83,14 +85,17 @@ TEST(AtspiQt, InsertedTextIsMeasuredInUtf16UnitsForQt) {
     if (!rig.problem().empty()) GTEST_SKIP() << rig.problem();
     ports::Accessibility& ax = rig.accessibility();
     rig.showField("ab", {1, 0});
-    const AXElement field = ax.elementAttribute(ax.systemWide(), AXAttribute::focusedUIElement).value_or(ports::AXElement{});
+    const AXElement field =
+        ax.elementAttribute(ax.systemWide(), AXAttribute::focusedUIElement).value_or(ports::AXElement{});
     // "Tiếng Việt 😀": 13 UTF-16 units, 19 bytes. A byte length makes Qt take more than was sent.
     const std::string inserted = "Ti\xE1\xBA\xBFng Vi\xE1\xBB\x87t \xF0\x9F\x98\x80";
     ASSERT_EQ(ax.setAttribute(field, AXAttribute::selectedText, inserted), AXError::success);
-    EXPECT_TRUE(AtspiDesktop::waitFor([&] {
-        return ax.stringAttribute(field, AXAttribute::value).value_or("") == "a" + inserted + "b";
-    }, 2)) << ax.stringAttribute(field, AXAttribute::value).value_or("<unreadable>");
-    EXPECT_EQ(ax.rangeAttribute(field, AXAttribute::selectedTextRange).value_or(TextRange{}), (TextRange{14, 0}));
+    EXPECT_TRUE(AtspiDesktop::waitFor(
+        [&] { return ax.stringAttribute(field, AXAttribute::value).value_or("") == "a" + inserted + "b"; },
+        2))
+        << ax.stringAttribute(field, AXAttribute::value).value_or("<unreadable>");
+    EXPECT_EQ(ax.rangeAttribute(field, AXAttribute::selectedTextRange).value_or(TextRange{}),
+              (TextRange{14, 0}));
     EXPECT_EQ(rig.field().text(), "a" + inserted + "b");
 }
 
@@ -99,16 +104,24 @@ TEST(AtspiQt, QtOffsetsAreUtf16UnitsBehindEmoji) {
     if (!rig.problem().empty()) GTEST_SKIP() << rig.problem();
     ports::Accessibility& ax = rig.accessibility();
     // "a😀b😀c": Qt counts its offsets in UTF-16 units where GTK counts characters.
-    rig.showField("a\xF0\x9F\x98\x80" "b\xF0\x9F\x98\x80" "c", {3, 1});
-    const AXElement field = ax.elementAttribute(ax.systemWide(), AXAttribute::focusedUIElement).value_or(AXElement{});
-    EXPECT_EQ(ax.rangeAttribute(field, AXAttribute::selectedTextRange).value_or(TextRange{}), (TextRange{3, 1}));
+    rig.showField(
+        "a\xF0\x9F\x98\x80"
+        "b\xF0\x9F\x98\x80"
+        "c",
+        {3, 1});
+    const AXElement field =
+        ax.elementAttribute(ax.systemWide(), AXAttribute::focusedUIElement).value_or(AXElement{});
+    EXPECT_EQ(ax.rangeAttribute(field, AXAttribute::selectedTextRange).value_or(TextRange{}),
+              (TextRange{3, 1}));
     EXPECT_EQ(ax.stringAttribute(field, AXAttribute::selectedText).value_or(""), "b");
-    const auto second = ax.parameterizedAttribute(field, ports::AXParameterizedAttribute::stringForRange, TextRange{4, 2});
+    const auto second =
+        ax.parameterizedAttribute(field, ports::AXParameterizedAttribute::stringForRange, TextRange{4, 2});
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(std::get<std::string>(*second), "\xF0\x9F\x98\x80");
     ASSERT_EQ(ax.setAttribute(field, AXAttribute::selectedTextRange, TextRange{4, 3}), AXError::success);
     EXPECT_EQ(rig.field().cursor(), "4 7");
-    EXPECT_EQ(ax.setAttribute(field, AXAttribute::selectedTextRange, TextRange{5, 1}), AXError::illegalArgument);
+    EXPECT_EQ(ax.setAttribute(field, AXAttribute::selectedTextRange, TextRange{5, 1}),
+              AXError::illegalArgument);
 }
 
 }  // namespace

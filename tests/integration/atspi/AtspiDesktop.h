@@ -88,8 +88,9 @@ private:
     bool startXvfb() {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-        xvfb_ = Spawned({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                        {.stdinFrom = -1, .stdoutTo = fds[1]});
+        xvfb_ = Spawned(
+            {"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+            {.stdinFrom = -1, .stdoutTo = fds[1]});
         ::close(fds[1]);
         std::string number;
         char c = 0;

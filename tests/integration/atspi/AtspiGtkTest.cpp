@@ -51,7 +51,9 @@ protected:
         if (!got) return std::nullopt;
         return std::get<std::string>(*got);
     }
-    static std::string primarySelection() { return testing::commandOutput("timeout 5 xclip -o -selection primary"); }
+    static std::string primarySelection() {
+        return testing::commandOutput("timeout 5 xclip -o -selection primary");
+    }
 
     AtspiAccessibility ax;
     std::optional<GtkField> field;
@@ -63,12 +65,15 @@ TEST_F(AtspiGtk, FocusedTextViewIsFoundFromTheDesktopAndItsApplication) {
     EXPECT_EQ(ax.processId(view).value_or(-1), field->pid());
     const AXElement app = ax.application(field->pid());
     EXPECT_EQ(ax.elementAttribute(app, AXAttribute::focusedUIElement).value_or(ports::AXElement{}), view);
-    EXPECT_EQ(ax.elementAttribute(ax.systemWide(), AXAttribute::focusedApplication).value_or(ports::AXElement{}), app);
+    EXPECT_EQ(
+        ax.elementAttribute(ax.systemWide(), AXAttribute::focusedApplication).value_or(ports::AXElement{}),
+        app);
     EXPECT_EQ(str(app, AXAttribute::role), ports::roles::kApplication);
     EXPECT_EQ(ax.attribute(view, AXAttribute::focused).value_or(AXValue{false}), AXValue{true});
     // Up the parents to the window, which holds the title; the view is among its parent's children.
     const AXElement parent = ax.elementAttribute(view, AXAttribute::parent).value_or(ports::AXElement{});
-    const auto siblings = ax.elementsAttribute(parent, AXAttribute::children).value_or(std::vector<ports::AXElement>{});
+    const auto siblings =
+        ax.elementsAttribute(parent, AXAttribute::children).value_or(std::vector<ports::AXElement>{});
     EXPECT_NE(std::find(siblings.begin(), siblings.end(), view), siblings.end());
     AXElement current = view;
     for (int step = 0; step < 8 && str(current, AXAttribute::role) != ports::roles::kWindow; ++step) {
@@ -80,29 +85,30 @@ TEST_F(AtspiGtk, FocusedTextViewIsFoundFromTheDesktopAndItsApplication) {
 
 TEST_F(AtspiGtk, VietnameseTextAndEmojiAreReadInUtf16Units) {
     EXPECT_EQ(str(view, AXAttribute::value), kText);
-    EXPECT_EQ(std::get<std::int64_t>(ax.attribute(view, AXAttribute::numberOfCharacters).value_or(AXValue{-1})),
-              41);
+    EXPECT_EQ(
+        std::get<std::int64_t>(ax.attribute(view, AXAttribute::numberOfCharacters).value_or(AXValue{-1})),
+        41);
     const struct {
         TextRange range;
         const char* selected;
     } rows[] = {
-        {{6, 4}, "Vi\xE1\xBB\x87t"},
-        {{11, 2}, "\xF0\x9F\x98\x80"},
-        {{11, 6}, "\xF0\x9F\x98\x80 xin"},
-        {{32, 4}, "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"},
-        {{37, 4}, "cu\xE1\xBB\x91i"},
-        {{0, 41}, kText.c_str()},
+        {{6, 4}, "Vi\xE1\xBB\x87t"},       {{11, 2}, "\xF0\x9F\x98\x80"},
+        {{11, 6}, "\xF0\x9F\x98\x80 xin"}, {{32, 4}, "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"},
+        {{37, 4}, "cu\xE1\xBB\x91i"},      {{0, 41}, kText.c_str()},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.selected);
         ASSERT_EQ(ax.setAttribute(view, AXAttribute::selectedTextRange, row.range), AXError::success);
-        EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{-1, -1}), row.range);
+        EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{-1, -1}),
+                  row.range);
         EXPECT_EQ(str(view, AXAttribute::selectedText), row.selected);
         // GTK puts its selection on PRIMARY: an independent witness of the range it was given.
-        EXPECT_TRUE(AtspiDesktop::waitFor([&] { return primarySelection() == row.selected; }, 2)) << primarySelection();
+        EXPECT_TRUE(AtspiDesktop::waitFor([&] { return primarySelection() == row.selected; }, 2))
+            << primarySelection();
     }
     ASSERT_EQ(ax.setAttribute(view, AXAttribute::selectedTextRange, TextRange{13, 0}), AXError::success);
-    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}), (TextRange{13, 0}));
+    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}),
+              (TextRange{13, 0}));
     EXPECT_EQ(str(view, AXAttribute::selectedText), "");
     // Ranges that leave the text or split an emoji are refused, and change nothing.
     for (TextRange bad : {TextRange{12, 1}, TextRange{41, 1}, TextRange{-1, 2}, TextRange{42, 0},
@@ -110,7 +116,8 @@ TEST_F(AtspiGtk, VietnameseTextAndEmojiAreReadInUtf16Units) {
         SCOPED_TRACE(bad.location);
         EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedTextRange, bad), AXError::illegalArgument);
     }
-    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}), (TextRange{13, 0}));
+    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}),
+              (TextRange{13, 0}));
 }
 
 TEST_F(AtspiGtk, StringForRangeAndLinesCountUtf16UnitsAndLineBreaks) {
@@ -147,10 +154,12 @@ TEST_F(AtspiGtk, StringForRangeAndLinesCountUtf16UnitsAndLineBreaks) {
     }
     EXPECT_FALSE(ax.parameterizedAttribute(view, AXParameterizedAttribute::lineForIndex, std::int64_t{12}));
     EXPECT_FALSE(ax.parameterizedAttribute(view, AXParameterizedAttribute::lineForIndex, std::int64_t{42}));
-    const auto first = ax.parameterizedAttribute(view, AXParameterizedAttribute::rangeForLine, std::int64_t{0});
+    const auto first =
+        ax.parameterizedAttribute(view, AXParameterizedAttribute::rangeForLine, std::int64_t{0});
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(std::get<TextRange>(*first), (TextRange{0, 23}));
-    const auto second = ax.parameterizedAttribute(view, AXParameterizedAttribute::rangeForLine, std::int64_t{1});
+    const auto second =
+        ax.parameterizedAttribute(view, AXParameterizedAttribute::rangeForLine, std::int64_t{1});
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(std::get<TextRange>(*second), (TextRange{23, 18}));
     EXPECT_FALSE(ax.parameterizedAttribute(view, AXParameterizedAttribute::rangeForLine, std::int64_t{2}));
@@ -160,9 +169,12 @@ TEST_F(AtspiGtk, WritingSelectedTextReplacesTheSelectionWithGtkByteLengths) {
     const struct {
         AXAttribute attribute;
         bool settable;
-    } settable[] = {{AXAttribute::selectedText, true}, {AXAttribute::value, true},
-                    {AXAttribute::selectedTextRange, true}, {AXAttribute::focused, true},
-                    {AXAttribute::title, false}, {AXAttribute::role, false}};
+    } settable[] = {{AXAttribute::selectedText, true},
+                    {AXAttribute::value, true},
+                    {AXAttribute::selectedTextRange, true},
+                    {AXAttribute::focused, true},
+                    {AXAttribute::title, false},
+                    {AXAttribute::role, false}};
     for (const auto& row : settable) {
         SCOPED_TRACE(ports::attributeName(row.attribute));
         EXPECT_EQ(ax.isAttributeSettable(view, row.attribute).value_or(!row.settable), row.settable);
@@ -177,13 +189,16 @@ TEST_F(AtspiGtk, WritingSelectedTextReplacesTheSelectionWithGtkByteLengths) {
     expected.replace(expected.find("Vi\xE1\xBB\x87t"), 6, inserted);
     EXPECT_TRUE(AtspiDesktop::waitFor([&] { return str(view, AXAttribute::value) == expected; }, 2))
         << str(view, AXAttribute::value);
-    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}), (TextRange{18, 0}));
+    EXPECT_EQ(ax.rangeAttribute(view, AXAttribute::selectedTextRange).value_or(TextRange{}),
+              (TextRange{18, 0}));
     // With only a caret, the text goes in at the caret.
     ASSERT_EQ(ax.setAttribute(view, AXAttribute::selectedText, std::string("!")), AXError::success);
     EXPECT_EQ(substring({18, 1}), "!");
     // Text that cannot travel (malformed UTF-8, NUL) is refused before it is sent.
-    EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedText, std::string("a\xC3")), AXError::illegalArgument);
-    EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedText, std::string("a\0b", 3)), AXError::illegalArgument);
+    EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedText, std::string("a\xC3")),
+              AXError::illegalArgument);
+    EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedText, std::string("a\0b", 3)),
+              AXError::illegalArgument);
     EXPECT_EQ(ax.setAttribute(view, AXAttribute::selectedText, true), AXError::illegalArgument);
     ASSERT_EQ(ax.setAttribute(view, AXAttribute::value, std::string("m\xE1\xBB\x9Bi")), AXError::success);
     EXPECT_EQ(str(view, AXAttribute::value), "m\xE1\xBB\x9Bi");
@@ -238,15 +253,18 @@ TEST_F(AtspiGtk, TrustFollowsTheSessionSwitch) {
 TEST_F(AtspiGtk, TheHandleTableDropsTheLeastRecentlyUsed) {
     AtspiAccessibility small(3);
     ASSERT_TRUE(small.isProcessTrusted(false));
-    const AXElement first = small.elementAttribute(small.systemWide(), AXAttribute::focusedUIElement).value_or(ports::AXElement{});
+    const AXElement first = small.elementAttribute(small.systemWide(), AXAttribute::focusedUIElement)
+                                .value_or(ports::AXElement{});
     ASSERT_TRUE(first);
     AXElement current = first;
-    for (int step = 0; step < 4; ++step) current = small.elementAttribute(current, AXAttribute::parent).value_or(ports::AXElement{});
+    for (int step = 0; step < 4; ++step)
+        current = small.elementAttribute(current, AXAttribute::parent).value_or(ports::AXElement{});
     EXPECT_LE(small.heldElements(), 3u);
     EXPECT_EQ(small.attribute(first, AXAttribute::role).error(), AXError::invalidElement);
     EXPECT_TRUE(small.attribute(current, AXAttribute::role).has_value());
     // The element is found again under a new handle.
-    const AXElement again = small.elementAttribute(small.systemWide(), AXAttribute::focusedUIElement).value_or(ports::AXElement{});
+    const AXElement again = small.elementAttribute(small.systemWide(), AXAttribute::focusedUIElement)
+                                .value_or(ports::AXElement{});
     EXPECT_NE(again, first);
     EXPECT_EQ(small.stringAttribute(again, AXAttribute::value).value_or(""), kText);
 }

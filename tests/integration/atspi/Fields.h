@@ -38,7 +38,8 @@ inline ports::AXElement findByRole(ports::Accessibility& ax, ports::AXElement ro
         for (std::string_view r : roles) {
             if (role == r) return e;
         }
-        for (ports::AXElement child : ax.elementsAttribute(e, ports::AXAttribute::children).value_or(std::vector<ports::AXElement>{})) {
+        for (ports::AXElement child : ax.elementsAttribute(e, ports::AXAttribute::children)
+                                          .value_or(std::vector<ports::AXElement>{})) {
             queue.push_back(child);
         }
     }
@@ -59,13 +60,20 @@ public:
         const std::string file = (dir_.path() / "text").string();
         dir_.write("text", text);
         const int input = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        process_ = Spawned({"zenity", "--text-info", "--editable", std::string("--title=") + kTitle, "--width=600",
-                            "--height=400"},
+        process_ = Spawned({"zenity", "--text-info", "--editable", std::string("--title=") + kTitle,
+                            "--width=600", "--height=400"},
                            {.stdinFrom = input, .stdoutTo = -1});
         ::close(input);
-        const std::string window =
-            commandOutput("timeout 10 xdotool search --sync --onlyvisible --pid " + std::to_string(process_.pid()) +
-                          " --name " + kTitle + " 2>/dev/null | head -n1");
+        // Polled here: xdotool's own --sync waits half a second between looks.
+        std::string window;
+        AtspiDesktop::waitFor(
+            [&] {
+                window =
+                    commandOutput("xdotool search --onlyvisible --pid " + std::to_string(process_.pid()) +
+                                  " --name " + kTitle + " 2>/dev/null | head -n1");
+                return !window.empty();
+            },
+            10);
         if (window.empty()) {
             error_ = "the zenity window did not appear";
             return;
@@ -81,7 +89,8 @@ public:
         }
         ax.setAttribute(view_, ports::AXAttribute::focused, true);
         const bool focused = AtspiDesktop::waitFor([&] {
-            return ax.elementAttribute(ax.systemWide(), ports::AXAttribute::focusedUIElement).value_or(ports::AXElement{}) == view_;
+            return ax.elementAttribute(ax.systemWide(), ports::AXAttribute::focusedUIElement)
+                       .value_or(ports::AXElement{}) == view_;
         });
         if (!focused) error_ = "the text view never got the focus";
     }
@@ -134,7 +143,8 @@ public:
             command.push_back(kHex[c & 15]);
         }
         command += " " + std::to_string(selection.location) + " " + std::to_string(selection.length) + "\n";
-        if (::write(toChild_, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return false;
+        if (::write(toChild_, command.data(), command.size()) != static_cast<ssize_t>(command.size()))
+            return false;
         return line() == "shown";
     }
     void quit() { process_.kill(); }

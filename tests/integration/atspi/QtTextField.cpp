@@ -1,6 +1,7 @@
 // A Qt Widgets window with one QTextEdit, driven over stdin by the AT-SPI tests. Commands, one
 // a line: "show HEX LOCATION LENGTH" (the UTF-8 text in hex, the selection in UTF-16 units)
-// answers "shown"; "text" answers the text in hex; "cursor" answers its anchor and position; "quit" ends the program.
+// answers "shown"; "text" answers the text in hex; "cursor" answers its anchor and position; "quit" ends the
+// program.
 #include <QApplication>
 #include <QByteArray>
 #include <QSocketNotifier>

@@ -102,7 +102,8 @@ inline bool programExists(const std::string& name) {
     std::size_t start = 0;
     while (start <= dirs.size()) {
         const std::size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string dir =
+            dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return true;
         if (end == std::string::npos) break;
         start = end + 1;

@@ -29,8 +29,7 @@ bool runRequest(rt::RunLoop& loop, rt::Task<bool> request) {
 /// The permissions over a capture of `server`, counting the settings shown.
 struct Machine {
     explicit Machine(std::string server)
-        : capture(std::move(server)),
-          permissions(loop, capture, [this](Permission p) { ++shown[p]; }) {}
+        : capture(std::move(server)), permissions(loop, capture, [this](Permission p) { ++shown[p]; }) {}
     rt::RunLoop loop;
     PulseAudioCapture capture;
     std::map<Permission, int> shown;
@@ -59,7 +58,10 @@ TEST_F(LinuxPermissionsTest, MicrophoneIsWhetherACaptureDeviceOpens) {
         // The first read has no answer yet; it starts a check whose answer the next reads give.
         EXPECT_EQ(setup.permissions.status(Permission::microphone), PermissionStatus::notDetermined);
         EXPECT_TRUE(setup.loop.runUntil(
-            [&] { return setup.permissions.status(Permission::microphone) != PermissionStatus::notDetermined; }, 10));
+            [&] {
+                return setup.permissions.status(Permission::microphone) != PermissionStatus::notDetermined;
+            },
+            10));
         EXPECT_EQ(setup.permissions.status(Permission::microphone), row.expected);
         EXPECT_EQ(runRequest(setup.loop, setup.permissions.request(Permission::microphone)),
                   row.expected == PermissionStatus::granted);
@@ -121,5 +123,6 @@ struct RealRigFactory {
 }  // namespace veska::platform
 
 namespace veska::contract {
-INSTANTIATE_TYPED_TEST_SUITE_P(LinuxPermissions, PermissionsContract, ::testing::Types<platform::RealRigFactory>);
+INSTANTIATE_TYPED_TEST_SUITE_P(LinuxPermissions, PermissionsContract,
+                               ::testing::Types<platform::RealRigFactory>);
 }  // namespace veska::contract

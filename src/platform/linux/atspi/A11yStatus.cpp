@@ -25,7 +25,9 @@ struct MessageRef {
 
 }  // namespace
 
-A11yStatus::~A11yStatus() { drop(); }
+A11yStatus::~A11yStatus() {
+    drop();
+}
 
 void A11yStatus::drop() {
     if (connection_ == nullptr) return;
@@ -62,7 +64,8 @@ std::optional<bool> A11yStatus::isEnabled() {
     if (reply.message == nullptr) return std::nullopt;
     DBusMessageIter iter;
     DBusMessageIter variant;
-    if (!dbus_message_iter_init(reply.message, &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_VARIANT) {
+    if (!dbus_message_iter_init(reply.message, &iter) ||
+        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_VARIANT) {
         return std::nullopt;
     }
     dbus_message_iter_recurse(&iter, &variant);
@@ -83,9 +86,10 @@ bool A11yStatus::setEnabled(bool enabled) {
     const char* property = kProperty;
     const dbus_bool_t value = enabled ? TRUE : FALSE;
     dbus_message_iter_init_append(call.message, &iter);
-    bool built = dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &interface) &&
-                 dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &property) &&
-                 dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, DBUS_TYPE_BOOLEAN_AS_STRING, &variant);
+    bool built =
+        dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &interface) &&
+        dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &property) &&
+        dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, DBUS_TYPE_BOOLEAN_AS_STRING, &variant);
     if (!built) return false;
     built = dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &value);
     if (!dbus_message_iter_close_container(&iter, &variant) || !built) return false;

@@ -17,7 +17,9 @@ using namespace atspi_calls;
 
 namespace {
 
-tl::unexpected<AXError> fail(AXError error) { return tl::make_unexpected(error); }
+tl::unexpected<AXError> fail(AXError error) {
+    return tl::make_unexpected(error);
+}
 
 /// Rounds of the private main context served per call: enough for the events that queued
 /// while nobody asked, bounded so that a flood cannot hold a call up.
@@ -69,7 +71,8 @@ std::optional<AXError> AtspiAccessibility::enter() {
         isProcessTrusted(false);
     }
     if (!trusted_ || !ready()) return AXError::apiDisabled;
-    for (int round = 0; round < kMaxPumpRounds && g_main_context_iteration(privateContext(), FALSE); ++round) {
+    for (int round = 0; round < kMaxPumpRounds && g_main_context_iteration(privateContext(), FALSE);
+         ++round) {
     }
     // Connections to single applications are served on GLib's default context: serve it too
     // when no other thread runs it.
@@ -101,7 +104,9 @@ double AtspiAccessibility::timeoutOf(AXElement element) const {
     return it == timeouts_.end() ? defaultTimeout_ : it->second;
 }
 
-AXElement AtspiAccessibility::handle(AtspiAccessible* object) { return {elements_.add(object)}; }
+AXElement AtspiAccessibility::handle(AtspiAccessible* object) {
+    return {elements_.add(object)};
+}
 
 tl::expected<AtspiAccessible*, AXError> AtspiAccessibility::reach(AXElement element) {
     if ((element.id & kPendingApplicationBit) != 0) {
@@ -129,10 +134,12 @@ AtspiAccessibility::Ref<AtspiAccessible> AtspiAccessibility::findApplication(std
     const gint count = atspi_accessible_get_child_count(desktop_.get(), &error.slot);
     for (gint i = 0; i < count; ++i) {
         Error childError;
-        Ref<AtspiAccessible> app = adopt(atspi_accessible_get_child_at_index(desktop_.get(), i, &childError.slot));
+        Ref<AtspiAccessible> app =
+            adopt(atspi_accessible_get_child_at_index(desktop_.get(), i, &childError.slot));
         if (!app) continue;
         Error pidError;
-        if (static_cast<std::int32_t>(atspi_accessible_get_process_id(app.get(), &pidError.slot)) == pid && !pidError) {
+        if (static_cast<std::int32_t>(atspi_accessible_get_process_id(app.get(), &pidError.slot)) == pid &&
+            !pidError) {
             return app;
         }
     }
@@ -185,39 +192,39 @@ AXResult<AXValue> AtspiAccessibility::attribute(AXElement element, AXAttribute a
 
 AXResult<AXValue> AtspiAccessibility::readElement(AtspiAccessible* object, AXAttribute attribute) {
     switch (attribute) {
-    case AXAttribute::role:
-        return readRole(object);
-    case AXAttribute::title: {
-        Error error;
-        OwnedString name(atspi_accessible_get_name(object, &error.slot));
-        if (error) return fail(errorOf(error.slot));
-        if (name.text == nullptr || name.text[0] == '\0') {
-            // A failed property read comes back as an empty name without an error.
-            if (const AXError gone = probe(object); gone != AXError::success) return fail(gone);
+        case AXAttribute::role:
+            return readRole(object);
+        case AXAttribute::title: {
+            Error error;
+            OwnedString name(atspi_accessible_get_name(object, &error.slot));
+            if (error) return fail(errorOf(error.slot));
+            if (name.text == nullptr || name.text[0] == '\0') {
+                // A failed property read comes back as an empty name without an error.
+                if (const AXError gone = probe(object); gone != AXError::success) return fail(gone);
+            }
+            return AXValue{name.str()};
         }
-        return AXValue{name.str()};
-    }
-    case AXAttribute::focused: {
-        auto set = states(object);
-        if (!set) return fail(set.error());
-        return AXValue{(*set & (std::uint64_t{1} << ATSPI_STATE_FOCUSED)) != 0};
-    }
-    case AXAttribute::focusedUIElement:
-    case AXAttribute::focusedApplication: {
-        Error error;
-        const AtspiRole role = atspi_accessible_get_role(object, &error.slot);
-        if (error) return fail(errorOf(error.slot));
-        if (role != ATSPI_ROLE_APPLICATION || attribute == AXAttribute::focusedApplication) {
-            return fail(AXError::attributeUnsupported);
+        case AXAttribute::focused: {
+            auto set = states(object);
+            if (!set) return fail(set.error());
+            return AXValue{(*set & (std::uint64_t{1} << ATSPI_STATE_FOCUSED)) != 0};
         }
-        return focusOf(object, false);
-    }
-    case AXAttribute::parent:
-        return readParent(object);
-    case AXAttribute::children:
-        return readChildren(object);
-    default:
-        return readText(object, attribute);
+        case AXAttribute::focusedUIElement:
+        case AXAttribute::focusedApplication: {
+            Error error;
+            const AtspiRole role = atspi_accessible_get_role(object, &error.slot);
+            if (error) return fail(errorOf(error.slot));
+            if (role != ATSPI_ROLE_APPLICATION || attribute == AXAttribute::focusedApplication) {
+                return fail(AXError::attributeUnsupported);
+            }
+            return focusOf(object, false);
+        }
+        case AXAttribute::parent:
+            return readParent(object);
+        case AXAttribute::children:
+            return readChildren(object);
+        default:
+            return readText(object, attribute);
     }
 }
 
@@ -230,7 +237,8 @@ AXResult<std::uint64_t> AtspiAccessibility::states(AtspiAccessible* object) {
     }
     std::uint64_t bits = 0;
     for (int state = 0; state < ATSPI_STATE_LAST_DEFINED && state < 64; ++state) {
-        if (atspi_state_set_contains(set.get(), static_cast<AtspiStateType>(state))) bits |= std::uint64_t{1} << state;
+        if (atspi_state_set_contains(set.get(), static_cast<AtspiStateType>(state)))
+            bits |= std::uint64_t{1} << state;
     }
     return bits;
 }
@@ -272,7 +280,8 @@ AXResult<AXValue> AtspiAccessibility::readChildren(AtspiAccessible* object) {
     return AXValue{std::move(children)};
 }
 
-AXResult<AXValue> AtspiAccessibility::parameterizedAttribute(AXElement element, AXParameterizedAttribute attribute,
+AXResult<AXValue> AtspiAccessibility::parameterizedAttribute(AXElement element,
+                                                             AXParameterizedAttribute attribute,
                                                              const AXValue& parameter) {
     if (auto denied = enter()) return fail(*denied);
     if (element.id == kSystemWideId) return fail(AXError::parameterizedAttributeUnsupported);
@@ -283,7 +292,8 @@ AXResult<AXValue> AtspiAccessibility::parameterizedAttribute(AXElement element, 
         const AXError gone = probe(*object);
         return fail(gone == AXError::success ? AXError::parameterizedAttributeUnsupported : gone);
     }
-    if (attribute == AXParameterizedAttribute::stringForRange) return stringForRange(*object, text.get(), parameter);
+    if (attribute == AXParameterizedAttribute::stringForRange)
+        return stringForRange(*object, text.get(), parameter);
     return lineQuery(*object, text.get(), attribute, parameter);
 }
 
@@ -296,19 +306,19 @@ AXResult<bool> AtspiAccessibility::isAttributeSettable(AXElement element, AXAttr
     if (!set) return fail(set.error());
     auto has = [&](AtspiStateType state) { return (*set & (std::uint64_t{1} << state)) != 0; };
     switch (attribute) {
-    case AXAttribute::value:
-    case AXAttribute::selectedText: {
-        Ref<AtspiEditableText> editable = adopt(atspi_accessible_get_editable_text_iface(*object));
-        return editable != nullptr && has(ATSPI_STATE_EDITABLE);
-    }
-    case AXAttribute::selectedTextRange: {
-        Ref<AtspiText> text = adopt(atspi_accessible_get_text_iface(*object));
-        return text != nullptr;
-    }
-    case AXAttribute::focused:
-        return has(ATSPI_STATE_FOCUSABLE);
-    default:
-        return false;
+        case AXAttribute::value:
+        case AXAttribute::selectedText: {
+            Ref<AtspiEditableText> editable = adopt(atspi_accessible_get_editable_text_iface(*object));
+            return editable != nullptr && has(ATSPI_STATE_EDITABLE);
+        }
+        case AXAttribute::selectedTextRange: {
+            Ref<AtspiText> text = adopt(atspi_accessible_get_text_iface(*object));
+            return text != nullptr;
+        }
+        case AXAttribute::focused:
+            return has(ATSPI_STATE_FOCUSABLE);
+        default:
+            return false;
     }
 }
 
@@ -318,18 +328,18 @@ AXError AtspiAccessibility::setAttribute(AXElement element, AXAttribute attribut
     auto object = reach(element);
     if (!object) return object.error();
     switch (attribute) {
-    case AXAttribute::value:
-        return writeValue(*object, value);
-    case AXAttribute::selectedText:
-        return writeSelectedText(*object, value);
-    case AXAttribute::selectedTextRange:
-        return writeSelectedRange(*object, value);
-    case AXAttribute::focused:
-        return writeFocused(*object, value);
-    default: {
-        const AXError gone = probe(*object);
-        return gone == AXError::success ? AXError::attributeUnsupported : gone;
-    }
+        case AXAttribute::value:
+            return writeValue(*object, value);
+        case AXAttribute::selectedText:
+            return writeSelectedText(*object, value);
+        case AXAttribute::selectedTextRange:
+            return writeSelectedRange(*object, value);
+        case AXAttribute::focused:
+            return writeFocused(*object, value);
+        default: {
+            const AXError gone = probe(*object);
+            return gone == AXError::success ? AXError::attributeUnsupported : gone;
+        }
     }
 }
 

@@ -62,11 +62,13 @@ public:
     ports::AXElement application(std::int32_t pid) override;
     ports::AXResult<std::int32_t> processId(ports::AXElement element) override;
     ports::AXError setMessagingTimeout(ports::AXElement element, double seconds) override;
-    ports::AXResult<ports::AXValue> attribute(ports::AXElement element, ports::AXAttribute attribute) override;
+    ports::AXResult<ports::AXValue> attribute(ports::AXElement element,
+                                              ports::AXAttribute attribute) override;
     ports::AXResult<ports::AXValue> parameterizedAttribute(ports::AXElement element,
                                                            ports::AXParameterizedAttribute attribute,
                                                            const ports::AXValue& parameter) override;
-    ports::AXResult<bool> isAttributeSettable(ports::AXElement element, ports::AXAttribute attribute) override;
+    ports::AXResult<bool> isAttributeSettable(ports::AXElement element,
+                                              ports::AXAttribute attribute) override;
     ports::AXError setAttribute(ports::AXElement element, ports::AXAttribute attribute,
                                 const ports::AXValue& value) override;
 
@@ -106,7 +108,8 @@ private:
     /// The text up to an application's offset, with that application's way of counting.
     ports::AXResult<TextOffsets> textPrefix(AtspiAccessible* object, AtspiText* text, std::int64_t offset);
     ports::AXResult<ports::AXValue> readText(AtspiAccessible* object, ports::AXAttribute attribute);
-    ports::AXResult<ports::AXValue> visibleRange(AtspiAccessible* object, AtspiText* text, std::int64_t count);
+    ports::AXResult<ports::AXValue> visibleRange(AtspiAccessible* object, AtspiText* text,
+                                                 std::int64_t count);
     ports::AXResult<ports::AXValue> stringForRange(AtspiAccessible* object, AtspiText* text,
                                                    const ports::AXValue& parameter);
     ports::AXResult<ports::AXValue> lineQuery(AtspiAccessible* object, AtspiText* text,

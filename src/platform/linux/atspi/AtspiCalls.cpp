@@ -10,17 +10,20 @@ namespace veska::platform::atspi_calls {
 namespace {
 
 bool mentions(std::string_view haystack, std::string_view needle) {
-    const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                                [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    const auto it =
+        std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
     return it != haystack.end();
 }
 
 // libatspi keeps only the text of D-Bus errors, so they are told apart by their wording.
 constexpr std::array<std::string_view, 7> kGone{"no longer exists", "unknown object", "does not exist",
-                                                "was not provided", "disconnected", "connection is closed",
+                                                "was not provided", "disconnected",   "connection is closed",
                                                 "not connected"};
-constexpr std::array<std::string_view, 4> kNoAnswer{"did not receive a reply", "timeout", "timed out", "hung"};
-constexpr std::array<std::string_view, 3> kUnsupported{"unknown method", "no such interface", "unknown interface"};
+constexpr std::array<std::string_view, 4> kNoAnswer{"did not receive a reply", "timeout", "timed out",
+                                                    "hung"};
+constexpr std::array<std::string_view, 3> kUnsupported{"unknown method", "no such interface",
+                                                       "unknown interface"};
 
 }  // namespace
 
@@ -28,7 +31,8 @@ ports::AXError errorOf(const GError* error) {
     if (error == nullptr) return ports::AXError::failure;
     const std::string_view message = error->message == nullptr ? "" : error->message;
     auto any = [&](const auto& words) {
-        return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return mentions(message, w); });
+        return std::any_of(words.begin(), words.end(),
+                           [&](std::string_view w) { return mentions(message, w); });
     };
     if (any(kGone)) return ports::AXError::invalidElement;
     if (any(kNoAnswer)) return ports::AXError::cannotComplete;

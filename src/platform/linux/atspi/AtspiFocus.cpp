@@ -16,9 +16,13 @@ using namespace atspi_calls;
 
 namespace {
 
-tl::unexpected<AXError> fail(AXError error) { return tl::make_unexpected(error); }
+tl::unexpected<AXError> fail(AXError error) {
+    return tl::make_unexpected(error);
+}
 
-constexpr std::uint64_t bit(AtspiStateType state) { return std::uint64_t{1} << state; }
+constexpr std::uint64_t bit(AtspiStateType state) {
+    return std::uint64_t{1} << state;
+}
 
 /// Windows of one application looked at for the active one.
 constexpr int kMaxWindows = 64;
@@ -49,7 +53,8 @@ AXResult<AXValue> AtspiAccessibility::readSystemWide(AXAttribute attribute) {
     for (gint i = 0; i < count; ++i) {
         if (Clock::now() >= deadline) return fail(AXError::cannotComplete);
         Error childError;
-        Ref<AtspiAccessible> app = adopt(atspi_accessible_get_child_at_index(desktop_.get(), i, &childError.slot));
+        Ref<AtspiAccessible> app =
+            adopt(atspi_accessible_get_child_at_index(desktop_.get(), i, &childError.slot));
         if (!app) continue;
         Ref<AtspiAccessible> window = activeWindow(app.get(), deadline);
         if (!window) continue;
@@ -74,13 +79,15 @@ AXResult<AXValue> AtspiAccessibility::focusOf(AtspiAccessible* application, bool
 }
 
 AtspiAccessibility::Ref<AtspiAccessible> AtspiAccessibility::activeWindow(AtspiAccessible* application,
-                                                                        Clock::time_point deadline) {
+                                                                          Clock::time_point deadline) {
     Error error;
-    const gint count = std::min<gint>(atspi_accessible_get_child_count(application, &error.slot), kMaxWindows);
+    const gint count =
+        std::min<gint>(atspi_accessible_get_child_count(application, &error.slot), kMaxWindows);
     for (gint i = 0; i < count && Clock::now() < deadline; ++i) {
         limitTo(deadline);
         Error childError;
-        Ref<AtspiAccessible> window = adopt(atspi_accessible_get_child_at_index(application, i, &childError.slot));
+        Ref<AtspiAccessible> window =
+            adopt(atspi_accessible_get_child_at_index(application, i, &childError.slot));
         if (!window) continue;
         limitTo(deadline);
         auto set = states(window.get());
@@ -90,7 +97,7 @@ AtspiAccessibility::Ref<AtspiAccessible> AtspiAccessibility::activeWindow(AtspiA
 }
 
 AtspiAccessibility::Ref<AtspiAccessible> AtspiAccessibility::focusedBelow(AtspiAccessible* root,
-                                                                        Clock::time_point deadline) {
+                                                                          Clock::time_point deadline) {
     std::deque<Ref<AtspiAccessible>> queue;
     queue.push_back(adopt(static_cast<AtspiAccessible*>(g_object_ref(root))));
     int visited = 0;
@@ -108,11 +115,13 @@ AtspiAccessibility::Ref<AtspiAccessible> AtspiAccessibility::focusedBelow(AtspiA
         if (hidden || (*set & bit(ATSPI_STATE_MANAGES_DESCENDANTS)) != 0) continue;
         limitTo(deadline);
         Error error;
-        const gint count = std::min<gint>(atspi_accessible_get_child_count(node.get(), &error.slot), kMaxChildren);
+        const gint count =
+            std::min<gint>(atspi_accessible_get_child_count(node.get(), &error.slot), kMaxChildren);
         for (gint i = 0; i < count && Clock::now() < deadline; ++i) {
             limitTo(deadline);
             Error childError;
-            Ref<AtspiAccessible> child = adopt(atspi_accessible_get_child_at_index(node.get(), i, &childError.slot));
+            Ref<AtspiAccessible> child =
+                adopt(atspi_accessible_get_child_at_index(node.get(), i, &childError.slot));
             if (child) queue.push_back(std::move(child));
         }
     }

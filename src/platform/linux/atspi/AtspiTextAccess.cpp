@@ -17,7 +17,9 @@ using namespace atspi_calls;
 
 namespace {
 
-tl::unexpected<AXError> fail(AXError error) { return tl::make_unexpected(error); }
+tl::unexpected<AXError> fail(AXError error) {
+    return tl::make_unexpected(error);
+}
 
 struct CharRange {
     std::int64_t start = 0;
@@ -45,7 +47,8 @@ AXResult<CharRange> selectionOf(AtspiText* text, std::int64_t count) {
             return fail(errorOf(rangeError.slot));
         }
         if (range != nullptr) {
-            CharRange r{std::min(range->start_offset, range->end_offset), std::max(range->start_offset, range->end_offset)};
+            CharRange r{std::min(range->start_offset, range->end_offset),
+                        std::max(range->start_offset, range->end_offset)};
             g_free(range);
             r.start = std::clamp<std::int64_t>(r.start, 0, count);
             r.end = std::clamp<std::int64_t>(r.end, r.start, count);
@@ -105,8 +108,8 @@ void freeTextRange(AtspiTextRange* range) {
 /// The line holding character `offset`, as [start, end) with its line break.
 AXResult<CharRange> lineAt(AtspiText* text, std::int64_t offset) {
     Error error;
-    AtspiTextRange* line = atspi_text_get_string_at_offset(text, static_cast<gint>(offset), ATSPI_TEXT_GRANULARITY_LINE,
-                                                           &error.slot);
+    AtspiTextRange* line = atspi_text_get_string_at_offset(text, static_cast<gint>(offset),
+                                                           ATSPI_TEXT_GRANULARITY_LINE, &error.slot);
     if (error || line == nullptr) {
         // Toolkits without the newer call answer the older one.
         Error older;
@@ -125,7 +128,8 @@ AXResult<CharRange> lineAt(AtspiText* text, std::int64_t offset) {
 
 }  // namespace
 
-AXResult<TextOffsets> AtspiAccessibility::textPrefix(AtspiAccessible* object, AtspiText* text, std::int64_t offset) {
+AXResult<TextOffsets> AtspiAccessibility::textPrefix(AtspiAccessible* object, AtspiText* text,
+                                                     std::int64_t offset) {
     if (offset > kMaxTextCharacters) return fail(AXError::failure);
     Error error;
     OwnedString got(atspi_text_get_text(text, 0, static_cast<gint>(offset), &error.slot));
@@ -143,31 +147,33 @@ AXResult<AXValue> AtspiAccessibility::readText(AtspiAccessible* object, AXAttrib
     auto count = characterCount(text.get());
     if (!count) return fail(count.error());
     switch (attribute) {
-    case AXAttribute::value:
-    case AXAttribute::numberOfCharacters: {
-        auto all = textPrefix(object, text.get(), *count);
-        if (!all) return fail(all.error());
-        if (attribute == AXAttribute::value) return AXValue{all->text()};
-        return AXValue{all->utf16Length()};
-    }
-    case AXAttribute::selectedText:
-    case AXAttribute::selectedTextRange: {
-        auto selection = selectionOf(text.get(), *count);
-        if (!selection) return fail(selection.error());
-        auto prefix = textPrefix(object, text.get(), selection->end);
-        if (!prefix) return fail(prefix.error());
-        if (attribute == AXAttribute::selectedText) return AXValue{prefix->slice(selection->start, selection->end)};
-        const std::int64_t start = prefix->utf16At(selection->start);
-        return AXValue{TextRange{start, prefix->utf16At(selection->end) - start}};
-    }
-    case AXAttribute::visibleCharacterRange:
-        return visibleRange(object, text.get(), *count);
-    default:
-        return fail(AXError::attributeUnsupported);
+        case AXAttribute::value:
+        case AXAttribute::numberOfCharacters: {
+            auto all = textPrefix(object, text.get(), *count);
+            if (!all) return fail(all.error());
+            if (attribute == AXAttribute::value) return AXValue{all->text()};
+            return AXValue{all->utf16Length()};
+        }
+        case AXAttribute::selectedText:
+        case AXAttribute::selectedTextRange: {
+            auto selection = selectionOf(text.get(), *count);
+            if (!selection) return fail(selection.error());
+            auto prefix = textPrefix(object, text.get(), selection->end);
+            if (!prefix) return fail(prefix.error());
+            if (attribute == AXAttribute::selectedText)
+                return AXValue{prefix->slice(selection->start, selection->end)};
+            const std::int64_t start = prefix->utf16At(selection->start);
+            return AXValue{TextRange{start, prefix->utf16At(selection->end) - start}};
+        }
+        case AXAttribute::visibleCharacterRange:
+            return visibleRange(object, text.get(), *count);
+        default:
+            return fail(AXError::attributeUnsupported);
     }
 }
 
-AXResult<AXValue> AtspiAccessibility::visibleRange(AtspiAccessible* object, AtspiText* text, std::int64_t count) {
+AXResult<AXValue> AtspiAccessibility::visibleRange(AtspiAccessible* object, AtspiText* text,
+                                                   std::int64_t count) {
     CharRange visible{0, count};
     Ref<AtspiComponent> component = adopt(atspi_accessible_get_component_iface(object));
     if (component) {
@@ -176,10 +182,10 @@ AXResult<AXValue> AtspiAccessibility::visibleRange(AtspiAccessible* object, Atsp
         if (!error && box != nullptr && box->width > 0 && box->height > 0) {
             Error first;
             Error last;
-            const gint from = atspi_text_get_offset_at_point(text, box->x + 1, box->y + 1, ATSPI_COORD_TYPE_WINDOW,
-                                                             &first.slot);
-            const gint to = atspi_text_get_offset_at_point(text, box->x + box->width - 2, box->y + box->height - 2,
-                                                           ATSPI_COORD_TYPE_WINDOW, &last.slot);
+            const gint from = atspi_text_get_offset_at_point(text, box->x + 1, box->y + 1,
+                                                             ATSPI_COORD_TYPE_WINDOW, &first.slot);
+            const gint to = atspi_text_get_offset_at_point(
+                text, box->x + box->width - 2, box->y + box->height - 2, ATSPI_COORD_TYPE_WINDOW, &last.slot);
             if (!first && from >= 0) visible.start = std::min<std::int64_t>(from, count);
             // The character under the bottom-right corner is the last one shown.
             if (!last && to >= 0) visible.end = std::min<std::int64_t>(to + 1, count);
@@ -208,7 +214,8 @@ AXResult<AXValue> AtspiAccessibility::stringForRange(AtspiAccessible* object, At
 }
 
 AXResult<AXValue> AtspiAccessibility::lineQuery(AtspiAccessible* object, AtspiText* text,
-                                                AXParameterizedAttribute attribute, const AXValue& parameter) {
+                                                AXParameterizedAttribute attribute,
+                                                const AXValue& parameter) {
     const auto* number = std::get_if<std::int64_t>(&parameter);
     if (number == nullptr || *number < 0) return fail(AXError::illegalArgument);
     auto count = characterCount(text);
@@ -259,8 +266,9 @@ AXError AtspiAccessibility::writeSelectedText(AtspiAccessible* object, const AXV
     if (!selection) return selection.error();
     if (selection->end > selection->start) {
         Error error;
-        const gboolean deleted = atspi_editable_text_delete_text(editable.get(), static_cast<gint>(selection->start),
-                                                                 static_cast<gint>(selection->end), &error.slot);
+        const gboolean deleted =
+            atspi_editable_text_delete_text(editable.get(), static_cast<gint>(selection->start),
+                                            static_cast<gint>(selection->end), &error.slot);
         if (error) return errorOf(error.slot);
         if (!deleted) return AXError::failure;
     }
@@ -269,15 +277,18 @@ AXError AtspiAccessibility::writeSelectedText(AtspiAccessible* object, const AXV
     if (!inserted->empty()) {
         const std::int64_t length = qt ? utf16Units(*inserted) : static_cast<std::int64_t>(inserted->size());
         Error error;
-        const gboolean done = atspi_editable_text_insert_text(editable.get(), static_cast<gint>(selection->start),
-                                                              inserted->c_str(), static_cast<gint>(length), &error.slot);
+        const gboolean done =
+            atspi_editable_text_insert_text(editable.get(), static_cast<gint>(selection->start),
+                                            inserted->c_str(), static_cast<gint>(length), &error.slot);
         if (error) return errorOf(error.slot);
         if (!done) return AXError::failure;
     }
-    const std::int64_t advance =
-        qt ? utf16Units(*inserted) : static_cast<std::int64_t>(g_utf8_strlen(inserted->data(), static_cast<gssize>(inserted->size())));
+    const std::int64_t advance = qt ? utf16Units(*inserted)
+                                    : static_cast<std::int64_t>(g_utf8_strlen(
+                                          inserted->data(), static_cast<gssize>(inserted->size())));
     Error caretError;
-    (void)atspi_text_set_caret_offset(text.get(), static_cast<gint>(selection->start + advance), &caretError.slot);
+    (void)atspi_text_set_caret_offset(text.get(), static_cast<gint>(selection->start + advance),
+                                      &caretError.slot);
     return AXError::success;
 }
 
@@ -321,7 +332,8 @@ AXError AtspiAccessibility::writeValue(AtspiAccessible* object, const AXValue& v
         return gone == AXError::success ? AXError::attributeUnsupported : gone;
     }
     Error error;
-    const gboolean done = atspi_editable_text_set_text_contents(editable.get(), contents->c_str(), &error.slot);
+    const gboolean done =
+        atspi_editable_text_set_text_contents(editable.get(), contents->c_str(), &error.slot);
     if (error) return errorOf(error.slot);
     return done ? AXError::success : AXError::failure;
 }

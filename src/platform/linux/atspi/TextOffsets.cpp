@@ -70,8 +70,10 @@ std::optional<std::int64_t> TextOffsets::offsetAt(std::int64_t utf16) const {
 }
 
 std::size_t TextOffsets::characterOf(std::int64_t offset) const {
-    if (unit_ == OffsetUnit::characters) return static_cast<std::size_t>(std::clamp<std::int64_t>(offset, 0, characters()));
-    const auto it = std::lower_bound(units_.begin(), units_.end(), std::clamp<std::int64_t>(offset, 0, utf16Length()));
+    if (unit_ == OffsetUnit::characters)
+        return static_cast<std::size_t>(std::clamp<std::int64_t>(offset, 0, characters()));
+    const auto it =
+        std::lower_bound(units_.begin(), units_.end(), std::clamp<std::int64_t>(offset, 0, utf16Length()));
     return static_cast<std::size_t>(it - units_.begin());
 }
 

@@ -38,8 +38,8 @@ private:
 
     std::string text_;
     OffsetUnit unit_;
-    std::vector<std::size_t> starts_;    // byte offset of each character, then the size
-    std::vector<std::int64_t> units_;    // UTF-16 offset of each character, then the length
+    std::vector<std::size_t> starts_;  // byte offset of each character, then the size
+    std::vector<std::int64_t> units_;  // UTF-16 offset of each character, then the length
 };
 
 /// UTF-16 units of a UTF-8 text (the same counting as `TextOffsets`).

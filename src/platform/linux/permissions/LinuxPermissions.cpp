@@ -14,7 +14,9 @@ using ports::PermissionStatus;
 
 namespace {
 
-PermissionStatus fromFlag(bool granted) { return granted ? PermissionStatus::granted : PermissionStatus::denied; }
+PermissionStatus fromFlag(bool granted) {
+    return granted ? PermissionStatus::granted : PermissionStatus::denied;
+}
 
 }  // namespace
 
@@ -39,24 +41,25 @@ bool displayHasInputExtensions() {
     return ok;
 }
 
-LinuxPermissions::LinuxPermissions(rt::Executor& executor, ports::AudioCapture& capture, SettingsOpener openSettings)
+LinuxPermissions::LinuxPermissions(rt::Executor& executor, ports::AudioCapture& capture,
+                                   SettingsOpener openSettings)
     : executor_(executor), capture_(capture), openSettings_(std::move(openSettings)) {}
 
 PermissionStatus LinuxPermissions::status(Permission permission) const {
     switch (permission) {
-    case Permission::microphone:
-        if (!checkingMicrophone_) {
-            checkingMicrophone_ = true;
-            scope_.start(executor_, checkMicrophone());
-        }
-        if (!microphone_) return PermissionStatus::notDetermined;
-        return fromFlag(*microphone_);
-    case Permission::accessibility:
-        return fromFlag(accessibility_.isEnabled().value_or(false));
-    case Permission::inputMonitoring:
-        return fromFlag(inputMonitoringAvailable());
-    case Permission::screenRecording:
-        return PermissionStatus::granted;
+        case Permission::microphone:
+            if (!checkingMicrophone_) {
+                checkingMicrophone_ = true;
+                scope_.start(executor_, checkMicrophone());
+            }
+            if (!microphone_) return PermissionStatus::notDetermined;
+            return fromFlag(*microphone_);
+        case Permission::accessibility:
+            return fromFlag(accessibility_.isEnabled().value_or(false));
+        case Permission::inputMonitoring:
+            return fromFlag(inputMonitoringAvailable());
+        case Permission::screenRecording:
+            return PermissionStatus::granted;
     }
     return PermissionStatus::denied;
 }
@@ -80,18 +83,18 @@ rt::Task<void> LinuxPermissions::checkMicrophone() const {
 
 rt::Task<bool> LinuxPermissions::request(Permission permission) {
     switch (permission) {
-    case Permission::microphone: {
-        const bool opens = co_await capture_.requestAccess();
-        microphone_ = opens;
-        co_return opens;
-    }
-    case Permission::accessibility:
-        if (accessibility_.isEnabled() == true) co_return true;
-        accessibility_.setEnabled(true);
-        co_return accessibility_.isEnabled() == true;
-    case Permission::inputMonitoring:
-    case Permission::screenRecording:
-        co_return granted(permission);
+        case Permission::microphone: {
+            const bool opens = co_await capture_.requestAccess();
+            microphone_ = opens;
+            co_return opens;
+        }
+        case Permission::accessibility:
+            if (accessibility_.isEnabled() == true) co_return true;
+            accessibility_.setEnabled(true);
+            co_return accessibility_.isEnabled() == true;
+        case Permission::inputMonitoring:
+        case Permission::screenRecording:
+            co_return granted(permission);
     }
     co_return false;
 }
