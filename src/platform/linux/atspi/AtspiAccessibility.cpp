@@ -176,8 +176,14 @@ AXError AtspiAccessibility::setMessagingTimeout(AXElement element, double second
     if (!known) return AXError::invalidElement;
     if (seconds == 0) {
         timeouts_.erase(element.id);
-    } else {
-        timeouts_[element.id] = seconds;
+        return AXError::success;
+    }
+    timeouts_[element.id] = seconds;
+    // Time-outs of handles the table dropped go with them, so that the map stays bounded.
+    if (timeouts_.size() > 2 * kMaxElements) {
+        std::erase_if(timeouts_, [&](const auto& entry) {
+            return (entry.first & kPendingApplicationBit) == 0 && !elements_.holds(entry.first);
+        });
     }
     return AXError::success;
 }

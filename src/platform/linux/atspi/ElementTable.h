@@ -27,6 +27,8 @@ public:
     std::uint64_t add(AtspiAccessible* object);
     /// The object of an id (borrowed), or null for an unknown or dropped id.
     [[nodiscard]] AtspiAccessible* find(std::uint64_t id);
+    /// Whether an id still names an object (without counting as a use).
+    [[nodiscard]] bool holds(std::uint64_t id) const { return byId_.contains(id); }
     void clear();
     [[nodiscard]] std::size_t size() const { return byId_.size(); }
 
