@@ -111,6 +111,7 @@ rt::Task<void> AppDelegate::startupTask() {
         prefs = co_await env_.client.prefs();
     } catch (const std::exception&) {
         // Without the core's preferences the interface keeps its default language.
+        prefs.reset();
     }
     if (prefs) {
         AppStrings::setLocale(prefs, systemLanguages_);

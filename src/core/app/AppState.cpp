@@ -123,7 +123,7 @@ void AppState::toggleDictationOutput() {
 
 void AppState::showDictationOutputMenu() {
     std::weak_ptr<AppState*> weak = self_;
-    env_.languageMenu.show(dictationTarget, true, false, [weak](std::optional<TranslateLang> lang) {
+    env_.languageMenu.show(dictationTarget, true, false, [weak](const std::optional<TranslateLang>& lang) {
         if (auto self = weak.lock()) (*self)->setDictationOutput(lang);
     });
 }
@@ -138,15 +138,19 @@ void AppState::setWriteMode(Translator::WriteMode mode) {
 void AppState::enableLaunchAtLoginIfNeeded() {
     if (!UserDefaults::launchLoginPrimed(env_.prefs)) {
         env_.prefs.set(UserDefaults::kLaunchLoginPrimed, true);
-        if (env_.loginItem.status() != ports::LoginItemStatus::enabled) {
-            try {
-                env_.loginItem.registerItem();
-            } catch (const std::exception&) {
-                // Switching it on by ourselves is a courtesy: a refusal is not the user's concern.
-            }
-        }
+        if (env_.loginItem.status() != ports::LoginItemStatus::enabled) (void)registerLoginItem();
     }
     refreshLaunchAtLoginMenu();
+}
+
+bool AppState::registerLoginItem() {
+    try {
+        env_.loginItem.registerItem();
+        return true;
+    } catch (const std::exception&) {
+        // Switching it on by ourselves is a courtesy: a refusal is not the user's concern.
+        return false;
+    }
 }
 
 void AppState::toggleLaunchAtLogin() {

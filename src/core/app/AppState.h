@@ -203,6 +203,8 @@ private:
     rt::Task<AIStepResult> runAIStep(std::string text, Take take);
     [[nodiscard]] bool keyboardPasteWithoutMonitoring(const std::optional<ports::RunningApp>& app);
     void noteGrokAfterSuccess(AITask task);
+    /// Registers the login item; false when the service refused.
+    bool registerLoginItem();
     void noteAIError(const std::exception_ptr& error);
     [[nodiscard]] std::optional<std::string> targetName() const;
 

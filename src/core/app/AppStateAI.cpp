@@ -47,13 +47,16 @@ void AppState::noteGrokAfterSuccess(AITask task) {
 }
 
 void AppState::noteAIError(const std::exception_ptr& error) {
+    bool signedOut = false;
     try {
         std::rethrow_exception(error);
     } catch (const TranslateError& translateError) {
-        if (translateError.kind() == TranslateError::Kind::signedOut) noteGrok(false);
+        signedOut = translateError.kind() == TranslateError::Kind::signedOut;
     } catch (...) {
         // Any other failure only means the spoken text is kept.
+        signedOut = false;
     }
+    if (signedOut) noteGrok(false);
 }
 
 rt::Task<AIStepResult> AppState::composeDictation(std::string text, ContextTask context,
@@ -93,7 +96,8 @@ rt::Task<AIStepResult> AppState::translateDictation(std::string text, TranslateL
     TranslateLang to = target;
     if (target == TranslateLang::swap()) {
         const bool vietnamese = Translator::detect(text) == std::optional<std::string>("vi");
-        to = vietnamese ? TranslateLang{"en", "English", "English"} : *TranslateLang::find("vi");
+        to = vietnamese ? TranslateLang{"en", "English", "English"}
+                        : TranslateLang::find("vi").value_or(TranslateLang{"vi", "Vietnamese", "Tiếng Việt"});
     }
     std::exception_ptr failure;
     std::string translated;
