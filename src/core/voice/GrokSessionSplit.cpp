@@ -20,7 +20,8 @@ std::string validUtf8(std::string_view text) {
     const auto length = static_cast<std::int32_t>(
         std::min<std::size_t>(text.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
     std::string out;
-    icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), length)).toUTF8String(out);
+    // The view's size is passed along: the bytes need no terminator.
+    icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), length)).toUTF8String(out);  // NOLINT(bugprone-suspicious-stringview-data-usage)
     return out;
 }
 

@@ -81,7 +81,7 @@ rt::Task<void> GrokSpeaker::begin(std::uint64_t job, std::shared_ptr<PCMStreamPl
         co_await player->start(GrokSession::rate(services_.prefs));
         opened = true;
     } catch (const std::exception&) {
-        // The audio output could not start: reported below.
+        opened = false;  // the audio output could not start
     }
     if (!opened) {
         finish(job, GrokSpeakError::failed(AppStrings::pick("Không phát được âm thanh", "Couldn't play audio")));
@@ -157,6 +157,7 @@ void GrokSpeaker::store() {
 
 std::vector<std::string> GrokSpeaker::cacheKeys() const {
     std::vector<std::string> keys;
+    keys.reserve(cache_.size());
     for (const CacheEntry& entry : cache_) keys.push_back(entry.key);
     return keys;
 }

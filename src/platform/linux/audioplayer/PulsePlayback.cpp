@@ -172,7 +172,13 @@ void PulsePlayback::onContextState(pa_context* context, void* self) {
 }
 
 void PulsePlayback::openStream() {
-    const pa_sample_spec spec = *sampleSpec(format_);
+    const std::optional<pa_sample_spec> checked = sampleSpec(format_);
+    if (!checked) {
+        ready_.failWith(AudioError(AudioErrorKind::badFormat));
+        return;
+    }
+    const pa_sample_spec spec = *checked;
+    const auto frameBytes = static_cast<double>(pa_frame_size(&spec));
     stream_ = pa_stream_new(context_, "Reading aloud", &spec, nullptr);
     if (stream_ == nullptr) {
         ready_.failWith(AudioError(AudioErrorKind::failed));
@@ -182,8 +188,8 @@ void PulsePlayback::openStream() {
     pa_stream_set_write_callback(stream_, &PulsePlayback::onWritable, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_frame_size(&spec) * std::ceil(kQueuedSeconds * format_.sampleRate));
-    attr.prebuf = static_cast<std::uint32_t>(pa_frame_size(&spec) * std::ceil(kStepSeconds * format_.sampleRate));
+    attr.tlength = static_cast<std::uint32_t>(frameBytes * std::ceil(kQueuedSeconds * format_.sampleRate));
+    attr.prebuf = static_cast<std::uint32_t>(frameBytes * std::ceil(kStepSeconds * format_.sampleRate));
     attr.minreq = attr.prebuf;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
