@@ -179,8 +179,9 @@ function readBody(req) {
 }
 
 function reply(res, status, body, headers = { 'Content-Type': 'application/json' }) {
-  res.writeHead(status, headers);
-  res.end(typeof body === 'string' ? body : JSON.stringify(body));
+  const text = typeof body === 'string' ? body : JSON.stringify(body);
+  res.writeHead(status, { ...headers, 'Content-Length': Buffer.byteLength(text) });
+  res.end(text);
 }
 
 async function control(req, res, state) {
