@@ -33,33 +33,33 @@ AITask taskNamed(const std::string& name) {
     return AITask::write;
 }
 
-void configure(appsim::DictationWorld& app, const AppSpec& spec) {
-    for (const auto& [key, value] : spec.prefs.items()) {
+void configure(appsim::DictationWorld& app, const AppSpec& setup) {
+    for (const auto& [key, value] : setup.prefs.items()) {
         if (value.is_string()) app.prefs.set(key, value.get<std::string>());
         if (value.is_boolean()) app.prefs.set(key, value.get<bool>());
         if (value.is_number()) app.prefs.set(key, value.get<double>());
     }
-    app.prefs.set(UserDefaults::kSttProvider, spec.provider);
-    app.core.preferences = nlohmann::json{{"locale", spec.locale}};
-    app.core.transcript = spec.transcript;
-    app.core.transcribeError = spec.transcribeError;
-    app.core.transcribeSeconds = spec.transcribeSeconds;
-    for (const auto& [task, answer] : spec.ai) {
+    app.prefs.set(UserDefaults::kSttProvider, setup.provider);
+    app.core.preferences = nlohmann::json{{"locale", setup.locale}};
+    app.core.transcript = setup.transcript;
+    app.core.transcribeError = setup.transcribeError;
+    app.core.transcribeSeconds = setup.transcribeSeconds;
+    for (const auto& [task, answer] : setup.ai) {
         app.ai.replies[taskNamed(task)] = {answer.text, translateErrorKind(answer.error), answer.seconds};
     }
-    if (!spec.claudeSignedIn) app.claude.signedInCredentials = std::nullopt;
-    if (spec.claudeAccount == "signedOut") app.claude.account = ClaudeAccount::signedOut();
-    if (spec.claudeAccount == "unknown") app.claude.account = ClaudeAccount::unknown();
-    app.claude.script.micFailure = voiceError(spec.micFailure);
-    app.claude.script.finishFailure = voiceError(spec.finishFailure);
-    app.claude.script.finishSeconds = spec.finishSeconds;
+    if (!setup.claudeSignedIn) app.claude.signedInCredentials = std::nullopt;
+    if (setup.claudeAccount == "signedOut") app.claude.account = ClaudeAccount::signedOut();
+    if (setup.claudeAccount == "unknown") app.claude.account = ClaudeAccount::unknown();
+    app.claude.script.micFailure = voiceError(setup.micFailure);
+    app.claude.script.finishFailure = voiceError(setup.finishFailure);
+    app.claude.script.finishSeconds = setup.finishSeconds;
 }
 
 }  // namespace
 
-AppObserver::AppObserver(ScenarioWorld& world, const AppSpec& spec)
+AppObserver::AppObserver(ScenarioWorld& world, const AppSpec& setup)
     : app_(std::make_unique<appsim::DictationWorld>(world.loop(), world.desktop())) {
-    configure(*app_, spec);
+    configure(*app_, setup);
     app_->launch();
 }
 

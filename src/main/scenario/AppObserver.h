@@ -15,7 +15,7 @@ namespace veska::scenario {
 /// AI engines and local core) as trace lines at the time they happened. Owned by the timeline.
 class AppObserver final : public Observer {
 public:
-    AppObserver(ScenarioWorld& world, const AppSpec& spec);
+    AppObserver(ScenarioWorld& world, const AppSpec& setup);
     ~AppObserver() override;
     AppObserver(const AppObserver&) = delete;
     AppObserver& operator=(const AppObserver&) = delete;

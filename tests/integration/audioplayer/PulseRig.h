@@ -23,12 +23,12 @@ namespace veska::platform {
 class SinkRecorder {
 public:
     explicit SinkRecorder(const std::string& server) {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, 24000, 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, 24000, 1};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = 480 * sizeof(float);
         int error = 0;
-        simple_ = pa_simple_new(server.c_str(), "veska-test", PA_STREAM_RECORD, "heard", "sink recorder", &spec,
+        simple_ = pa_simple_new(server.c_str(), "veska-test", PA_STREAM_RECORD, "heard", "sink recorder", &sampleFormat,
                                 nullptr, &attr, &error);
         if (simple_ == nullptr) return;
         thread_ = std::thread([this] { run(); });

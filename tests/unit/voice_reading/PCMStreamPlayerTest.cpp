@@ -54,7 +54,7 @@ TEST(PCMStreamPlayer, ASampleSplitAcrossAppendsIsReassembled) {
         std::size_t samples;            // heard after all of them
     };
     const std::vector<Row> rows = {
-        {{3, 1}, 2},  // the spec's case: 3 bytes then 1 byte play exactly 2 samples
+        {{3, 1}, 2},  // the odd carry: 3 bytes then 1 byte play exactly 2 samples
         {{1, 1, 1, 1, 1, 1, 1}, 3},
         {{5, 3}, 4},
         {{8}, 4},

@@ -55,7 +55,7 @@ private:
     std::shared_ptr<PulseCapture> capture_;
 };
 
-/// The default source's sample spec, asked on a main loop of its own.
+/// The default source's sample format, asked on a main loop of its own.
 struct SourceQuery {
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;

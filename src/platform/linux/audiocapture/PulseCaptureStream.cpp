@@ -80,15 +80,15 @@ void PulseCapture::contextState(pa_context* context, void* self) {
 }
 
 void PulseCapture::startStream() {
-    pa_sample_spec spec{};
-    spec.format = format_.sampleType == ports::SampleType::int16 ? PA_SAMPLE_S16NE : PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(format_.sampleRate);
-    spec.channels = static_cast<std::uint8_t>(format_.channels);
-    if (pa_sample_spec_valid(&spec) == 0) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = format_.sampleType == ports::SampleType::int16 ? PA_SAMPLE_S16NE : PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<std::uint32_t>(format_.sampleRate);
+    sampleFormat.channels = static_cast<std::uint8_t>(format_.channels);
+    if (pa_sample_spec_valid(&sampleFormat) == 0) {
         opened_.failWith(AudioError(AudioErrorKind::badFormat));
         return;
     }
-    stream_ = pa_stream_new(context_, "Veska microphone", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "Veska microphone", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
         opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
         return;
@@ -97,7 +97,7 @@ void PulseCapture::startStream() {
     pa_stream_set_read_callback(stream_, &PulseCapture::streamRead, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &sampleFormat));
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_record(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
         opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));

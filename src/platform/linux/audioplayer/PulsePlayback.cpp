@@ -25,14 +25,14 @@ constexpr double kRunDrySlackSeconds = 0.05;
 /// Below this much queued sound the stretcher gives out what it holds back.
 constexpr double kStarvingSeconds = 0.04;
 
-/// A sample spec PulseAudio accepts for `format`, or none.
+/// A sample format PulseAudio accepts for `format`, or none.
 std::optional<pa_sample_spec> sampleSpec(const ports::AudioFormat& format) {
     if (!format.valid() || format.sampleType != ports::SampleType::float32) return std::nullopt;
     if (format.sampleRate != std::floor(format.sampleRate) || format.channels > 16) return std::nullopt;
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(format.sampleRate),
+    pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(format.sampleRate),
                         static_cast<std::uint8_t>(format.channels)};
-    if (pa_sample_spec_valid(&spec) == 0) return std::nullopt;
-    return spec;
+    if (pa_sample_spec_valid(&sampleFormat) == 0) return std::nullopt;
+    return sampleFormat;
 }
 
 void unref(pa_operation* operation) {
@@ -177,9 +177,9 @@ void PulsePlayback::openStream() {
         ready_.failWith(AudioError(AudioErrorKind::badFormat));
         return;
     }
-    const pa_sample_spec spec = *checked;
-    const auto frameBytes = static_cast<double>(pa_frame_size(&spec));
-    stream_ = pa_stream_new(context_, "Reading aloud", &spec, nullptr);
+    const pa_sample_spec sampleFormat = *checked;
+    const auto frameBytes = static_cast<double>(pa_frame_size(&sampleFormat));
+    stream_ = pa_stream_new(context_, "Reading aloud", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
         ready_.failWith(AudioError(AudioErrorKind::failed));
         return;

@@ -114,15 +114,15 @@ void PulseRecording::contextState(pa_context* context, void* self) {
 }
 
 void PulseRecording::startStream() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(settings_.sampleRate);
-    spec.channels = static_cast<std::uint8_t>(settings_.channels);
-    if (pa_sample_spec_valid(&spec) == 0) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<std::uint32_t>(settings_.sampleRate);
+    sampleFormat.channels = static_cast<std::uint8_t>(settings_.channels);
+    if (pa_sample_spec_valid(&sampleFormat) == 0) {
         opened_.failWith(AudioError(AudioErrorKind::badFormat));
         return;
     }
-    stream_ = pa_stream_new(context_, "Veska dictation", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "Veska dictation", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
         opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
         return;
@@ -131,7 +131,7 @@ void PulseRecording::startStream() {
     pa_stream_set_read_callback(stream_, &PulseRecording::streamRead, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &sampleFormat));
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_record(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
         opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
