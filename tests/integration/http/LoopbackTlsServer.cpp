@@ -10,6 +10,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -121,7 +123,15 @@ LoopbackTlsServer::LoopbackTlsServer(const std::filesystem::path& directory, con
         throw std::runtime_error("cannot listen on loopback");
     }
     s.port = ntohs(address.sin_port);
-    thread_ = std::thread([&s] { s.run(); });
+    thread_ = std::thread([&s] {
+        // A client that refuses the certificate hangs up mid-handshake; the server's next write
+        // must fail with EPIPE, not end the test process.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        s.run();
+    });
 }
 
 LoopbackTlsServer::~LoopbackTlsServer() {
