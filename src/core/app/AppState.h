@@ -203,6 +203,11 @@ private:
     rt::Task<AIStepResult> runAIStep(std::string text, Take take);
     [[nodiscard]] bool keyboardPasteWithoutMonitoring(const std::optional<ports::RunningApp>& app);
     void noteGrokAfterSuccess(AITask task);
+    /// The sessions of the configured AI sources.
+    [[nodiscard]] SessionFactory sessions();
+    /// Runs one AI call: its answer, or nothing when it failed (the failure recorded for the
+    /// Grok sign-in state, a success too). Cancellation passes through.
+    rt::Task<std::optional<std::string>> attemptAI(rt::Task<std::string> call, AITask task);
     /// Registers the login item; false when the service refused.
     bool registerLoginItem();
     void noteAIError(const std::exception_ptr& error);

@@ -59,6 +59,28 @@ void AppState::noteAIError(const std::exception_ptr& error) {
     if (signedOut) noteGrok(false);
 }
 
+SessionFactory AppState::sessions() {
+    return [this](AITask task) { return env_.ai.makeSession(task); };
+}
+
+rt::Task<std::optional<std::string>> AppState::attemptAI(rt::Task<std::string> call, AITask task) {
+    std::exception_ptr failure;
+    std::string answer;
+    try {
+        answer = co_await std::move(call);
+    } catch (const rt::Cancelled&) {
+        throw;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        noteAIError(failure);
+        co_return std::nullopt;
+    }
+    noteGrokAfterSuccess(task);
+    co_return answer;
+}
+
 rt::Task<AIStepResult> AppState::composeDictation(std::string text, ContextTask context,
                                                   std::optional<TranslateLang> target) {
     setHUD(Kind::composing);
@@ -69,26 +91,14 @@ rt::Task<AIStepResult> AppState::composeDictation(std::string text, ContextTask 
         if (context->outcome() == rt::Outcome::value) found = context->take();
         if (takeContext == context) takeContext.reset();
     }
-    std::exception_ptr failure;
-    std::string written;
-    try {
-        std::optional<std::string> contextText;
-        if (found) contextText = found->text;
-        written = co_await Translator::compose(text, std::move(contextText), std::move(target), takeMode,
-                                               [this](AITask task) { return env_.ai.makeSession(task); });
-    } catch (const rt::Cancelled&) {
-        throw;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (failure) {
-        noteAIError(failure);
-        co_return AIStepResult{std::move(text), true};
-    }
-    noteGrokAfterSuccess(AITask::write);
+    std::optional<std::string> contextText;
+    if (found) contextText = found->text;
+    std::optional<std::string> written = co_await attemptAI(
+        Translator::compose(text, std::move(contextText), std::move(target), takeMode, sessions()), AITask::write);
+    if (!written) co_return AIStepResult{std::move(text), true};
     if (found && found->cut) composeContextCut = true;
-    if (Translator::trimmedText(written).empty()) co_return AIStepResult{std::move(text), true};
-    co_return AIStepResult{std::move(written), false};
+    if (Translator::trimmedText(*written).empty()) co_return AIStepResult{std::move(text), true};
+    co_return AIStepResult{std::move(*written), false};
 }
 
 rt::Task<AIStepResult> AppState::translateDictation(std::string text, TranslateLang target) {
@@ -99,42 +109,19 @@ rt::Task<AIStepResult> AppState::translateDictation(std::string text, TranslateL
         to = vietnamese ? TranslateLang{"en", "English", "English"}
                         : TranslateLang::find("vi").value_or(TranslateLang{"vi", "Vietnamese", "Tiếng Việt"});
     }
-    std::exception_ptr failure;
-    std::string translated;
-    try {
-        translated = co_await Translator::translate(text, std::move(to), Translator::Style::speech, false, std::nullopt,
-                                                    [this](AITask task) { return env_.ai.makeSession(task); });
-    } catch (const rt::Cancelled&) {
-        throw;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (failure) {
-        noteAIError(failure);
-        co_return AIStepResult{std::move(text), true};
-    }
-    noteGrokAfterSuccess(AITask::translate);
-    co_return AIStepResult{std::move(translated), false};
+    std::optional<std::string> translated = co_await attemptAI(
+        Translator::translate(text, std::move(to), Translator::Style::speech, false, std::nullopt, sessions()),
+        AITask::translate);
+    if (!translated) co_return AIStepResult{std::move(text), true};
+    co_return AIStepResult{std::move(*translated), false};
 }
 
 rt::Task<AIStepResult> AppState::fixDictation(std::string text) {
     setHUD(Kind::fixing);
-    std::exception_ptr failure;
-    std::string fixed;
-    try {
-        fixed = co_await Translator::fix(text, Translator::FixKind::dictation, takeMode,
-                                         [this](AITask task) { return env_.ai.makeSession(task); });
-    } catch (const rt::Cancelled&) {
-        throw;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (failure) {
-        noteAIError(failure);
-        co_return AIStepResult{std::move(text), true};
-    }
-    noteGrokAfterSuccess(AITask::fix);
-    co_return AIStepResult{std::move(fixed), false};
+    std::optional<std::string> fixed =
+        co_await attemptAI(Translator::fix(text, Translator::FixKind::dictation, takeMode, sessions()), AITask::fix);
+    if (!fixed) co_return AIStepResult{std::move(text), true};
+    co_return AIStepResult{std::move(*fixed), false};
 }
 
 }  // namespace veska
