@@ -1,5 +1,6 @@
 // A PulseAudio record stream on a threaded main loop, cut into whole buffers.
 #include "platform/linux/audiocapture/PulseCaptureStream.h"
+#include "platform/linux/pulse/PulseSupport.h"
 
 #include <cstring>
 
@@ -12,31 +13,6 @@ using ports::AudioErrorKind;
 
 /// Pieces the server delivers: small, so the last buffer before a stop is not held back long.
 constexpr pa_usec_t kFragmentMicroseconds = 20'000;
-
-AudioErrorKind kindOf(int error) {
-    switch (error) {
-        case PA_ERR_ACCESS:
-        case PA_ERR_AUTHKEY: return AudioErrorKind::denied;
-        case PA_ERR_CONNECTIONREFUSED:
-        case PA_ERR_INVALIDSERVER:
-        case PA_ERR_NOENTITY:
-        case PA_ERR_CONNECTIONTERMINATED: return AudioErrorKind::noDevice;
-        case PA_ERR_NOTSUPPORTED:
-        case PA_ERR_INVALID: return AudioErrorKind::badFormat;
-        default: return AudioErrorKind::failed;
-    }
-}
-
-class LoopLock {
-public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* loop_;
-};
 
 }  // namespace
 
@@ -64,7 +40,7 @@ void PulseCapture::open(const std::string& server) {
     if (context_ == nullptr) throw AudioError(AudioErrorKind::failed);
     pa_context_set_state_callback(context_, &PulseCapture::contextState, this);
     if (pa_context_connect(context_, server.empty() ? nullptr : server.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        throw AudioError(kindOf(pa_context_errno(context_)));
+        throw AudioError(audioErrorKind(pa_context_errno(context_)));
     }
     if (pa_threaded_mainloop_start(loop_) < 0) throw AudioError(AudioErrorKind::failed);
 }
@@ -74,7 +50,7 @@ void PulseCapture::contextState(pa_context* context, void* self) {
     switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY: capture->startStream(); break;
         case PA_CONTEXT_FAILED:
-        case PA_CONTEXT_TERMINATED: capture->lose(kindOf(pa_context_errno(context))); break;
+        case PA_CONTEXT_TERMINATED: capture->lose(audioErrorKind(pa_context_errno(context))); break;
         default: break;
     }
 }
@@ -90,7 +66,7 @@ void PulseCapture::startStream() {
     }
     stream_ = pa_stream_new(context_, "Veska microphone", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
-        opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
+        opened_.failWith(AudioError(audioErrorKind(pa_context_errno(context_))));
         return;
     }
     pa_stream_set_state_callback(stream_, &PulseCapture::streamState, this);
@@ -100,7 +76,7 @@ void PulseCapture::startStream() {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &sampleFormat));
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_record(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-        opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
+        opened_.failWith(AudioError(audioErrorKind(pa_context_errno(context_))));
     }
 }
 
@@ -108,7 +84,7 @@ void PulseCapture::streamState(pa_stream* stream, void* self) {
     auto* capture = static_cast<PulseCapture*>(self);
     switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY: capture->opened_.resolve(true); break;
-        case PA_STREAM_FAILED: capture->lose(kindOf(pa_context_errno(capture->context_))); break;
+        case PA_STREAM_FAILED: capture->lose(audioErrorKind(pa_context_errno(capture->context_))); break;
         default: break;
     }
 }
@@ -168,7 +144,7 @@ void PulseCapture::lose(AudioErrorKind kind) {
 void PulseCapture::stop() {
     if (loop_ == nullptr) return;
     {
-        LoopLock lock(loop_);
+        PulseLoopLock lock(loop_);
         if (!ended_) {
             ended_ = true;
             buffers_.close();

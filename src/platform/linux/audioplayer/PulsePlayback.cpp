@@ -1,5 +1,6 @@
 // A PulseAudio playback stream fed through the tempo stretcher, with notices by playback time.
 #include "platform/linux/audioplayer/PulsePlayback.h"
+#include "platform/linux/pulse/PulseSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,18 +40,6 @@ void unref(pa_operation* operation) {
     if (operation != nullptr) pa_operation_unref(operation);
 }
 
-/// Holds the main loop's lock for a scope (executor side only).
-class Locked {
-public:
-    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    pa_threaded_mainloop* loop_;
-};
-
 }  // namespace
 
 PulsePlayback::PulsePlayback(ports::AudioFormat format, double rate, rt::Executor& notices)
@@ -85,7 +74,7 @@ PulsePlayback::~PulsePlayback() {
     stop();
     if (loop_ == nullptr) return;
     {
-        Locked lock(loop_);
+        PulseLoopLock lock(loop_);
         closing_ = true;
         if (tick_ != nullptr) pa_threaded_mainloop_get_api(loop_)->time_free(tick_);
         tick_ = nullptr;
@@ -109,7 +98,7 @@ PulsePlayback::~PulsePlayback() {
 bool PulsePlayback::schedule(std::vector<float> samples, std::function<void()> onPlayed) {
     if (shared_->stopped) return false;
     VESKA_CHECK(samples.size() % channels_ == 0, "a buffer holds whole frames");
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     if (lost_) return false;
     input_.push_back(Item{std::move(samples), 0, std::move(onPlayed)});
     ++shared_->pending;
@@ -119,14 +108,14 @@ bool PulsePlayback::schedule(std::vector<float> samples, std::function<void()> o
 
 void PulsePlayback::setRate(double rate) {
     rate_ = ports::clampPlaybackRate(rate);
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     stretcher_.setTempo(rate_);
 }
 
 void PulsePlayback::pause() {
     if (paused_ || shared_->stopped) return;
     paused_ = true;
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     corked_ = true;
     if (stream_ != nullptr && !lost_) unref(pa_stream_cork(stream_, 1, nullptr, nullptr));
 }
@@ -134,13 +123,13 @@ void PulsePlayback::pause() {
 void PulsePlayback::resume() {
     if (!paused_ || shared_->stopped) return;
     paused_ = false;
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     corked_ = false;
     if (stream_ != nullptr && !lost_) unref(pa_stream_cork(stream_, 0, nullptr, nullptr));
 }
 
 void PulsePlayback::setVolume(double volume) {
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     volume_ = std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 1.0);
 }
 
@@ -148,7 +137,7 @@ void PulsePlayback::stop() {
     if (shared_->stopped.exchange(true)) return;
     shared_->pending = 0;
     if (loop_ == nullptr) return;
-    Locked lock(loop_);
+    PulseLoopLock lock(loop_);
     closing_ = true;
     input_.clear();
     markers_.clear();

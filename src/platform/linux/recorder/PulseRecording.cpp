@@ -1,5 +1,6 @@
 // One recording: a PulseAudio record stream on its own main loop thread, feeding the encoder.
 #include "platform/linux/recorder/PulseRecording.h"
+#include "platform/linux/pulse/PulseSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,32 +20,6 @@ using ports::AudioErrorKind;
 constexpr double kOpenTimeoutSeconds = 5;
 /// Size of the pieces the server delivers.
 constexpr pa_usec_t kFragmentMicroseconds = 20'000;
-
-AudioErrorKind kindOf(int error) {
-    switch (error) {
-        case PA_ERR_ACCESS:
-        case PA_ERR_AUTHKEY: return AudioErrorKind::denied;
-        case PA_ERR_CONNECTIONREFUSED:
-        case PA_ERR_INVALIDSERVER:
-        case PA_ERR_NOENTITY:
-        case PA_ERR_CONNECTIONTERMINATED: return AudioErrorKind::noDevice;
-        case PA_ERR_NOTSUPPORTED:
-        case PA_ERR_INVALID: return AudioErrorKind::badFormat;
-        default: return AudioErrorKind::failed;
-    }
-}
-
-/// Holds the main loop's lock for a scope (on a thread other than the loop's).
-class LoopLock {
-public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* loop_;
-};
 
 rt::Task<bool> waitFor(rt::Completion<bool> completion) {
     co_return co_await completion.wait();
@@ -81,7 +56,7 @@ void PulseRecording::connect(const std::string& server) {
     if (context_ == nullptr) throw AudioError(AudioErrorKind::failed);
     pa_context_set_state_callback(context_, &PulseRecording::contextState, this);
     if (pa_context_connect(context_, server.empty() ? nullptr : server.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        throw AudioError(kindOf(pa_context_errno(context_)));
+        throw AudioError(audioErrorKind(pa_context_errno(context_)));
     }
     if (pa_threaded_mainloop_start(loop_) < 0) throw AudioError(AudioErrorKind::failed);
 }
@@ -106,7 +81,7 @@ void PulseRecording::contextState(pa_context* context, void* self) {
         case PA_CONTEXT_READY: recording->startStream(); break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
-            recording->opened_.failWith(AudioError(kindOf(pa_context_errno(context))));
+            recording->opened_.failWith(AudioError(audioErrorKind(pa_context_errno(context))));
             recording->finishLocked();
             break;
         default: break;
@@ -124,7 +99,7 @@ void PulseRecording::startStream() {
     }
     stream_ = pa_stream_new(context_, "Veska dictation", &sampleFormat, nullptr);
     if (stream_ == nullptr) {
-        opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
+        opened_.failWith(AudioError(audioErrorKind(pa_context_errno(context_))));
         return;
     }
     pa_stream_set_state_callback(stream_, &PulseRecording::streamState, this);
@@ -134,7 +109,7 @@ void PulseRecording::startStream() {
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMicroseconds, &sampleFormat));
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_record(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-        opened_.failWith(AudioError(kindOf(pa_context_errno(context_))));
+        opened_.failWith(AudioError(audioErrorKind(pa_context_errno(context_))));
     }
 }
 
@@ -146,7 +121,7 @@ void PulseRecording::streamState(pa_stream* stream, void* self) {
             recording->opened_.resolve(true);
             break;
         case PA_STREAM_FAILED:
-            recording->opened_.failWith(AudioError(kindOf(pa_context_errno(recording->context_))));
+            recording->opened_.failWith(AudioError(audioErrorKind(pa_context_errno(recording->context_))));
             recording->finishLocked();  // the device went away: keep what was recorded
             break;
         default: break;
@@ -206,7 +181,7 @@ void PulseRecording::finishDeferred(pa_mainloop_api* /*api*/, void* self) {
 rt::Task<void> PulseRecording::stop() {
     if (stopDone_) co_return;
     {
-        LoopLock lock(loop_);
+        PulseLoopLock lock(loop_);
         stopAsked_ = true;
         recording_ = false;
         if (!streamDone_) pa_mainloop_api_once(pa_threaded_mainloop_get_api(loop_), &PulseRecording::finishDeferred, this);
@@ -228,7 +203,7 @@ double PulseRecording::seconds() const {
 void PulseRecording::teardown() {
     if (loop_ == nullptr) return;
     {
-        LoopLock lock(loop_);
+        PulseLoopLock lock(loop_);
         stopAsked_ = true;
         finishLocked();
         if (stream_ != nullptr) {
