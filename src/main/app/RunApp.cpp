@@ -1,0 +1,60 @@
+#include "main/app/RunApp.h"
+
+#include <QApplication>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include "main/app/DesktopApp.h"
+#include "main/app/DisplayCheck.h"
+#include "main/app/QuitSignals.h"
+#include "platform/linux/ProcessEnvironment.h"
+#include "platform/linux/x11/X11Connection.h"
+
+namespace veska::app {
+
+namespace {
+
+constexpr int kExitNoDesktop = 1;
+
+/// Settings of the process that must be in place before Qt starts.
+void prepareEnvironment() {
+    // Writes to a closed connection come back as errors, never as a signal that ends Veska.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Veska's windows, keys and clipboard are X11's, even when the session also offers Wayland.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // The accessibility adapter serves its bus on a GLib context of its own; Qt's event loop
+    // stays off GLib so that nothing else ever iterates one.
+    ::setenv("QT_NO_GLIB", "1", 0);
+    // The web engine refuses to start its sandbox as root.
+    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+}
+
+}  // namespace
+
+int runApp(int argc, char** argv) {
+    prepareEnvironment();
+    const platform::ProcessEnvironment env;
+    if (auto problem = displayProblem(env, [](const std::string& name) {
+            return platform::X11Connection::open(name) != nullptr;
+        })) {
+        std::cerr << *problem << "\n";
+        return kExitNoDesktop;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veska"));
+    QApplication::setDesktopFileName(QStringLiteral("veska"));
+    std::string error;
+    std::unique_ptr<DesktopApp> app = DesktopApp::create(error);
+    if (!app) {
+        std::cerr << error << "\n";
+        return kExitNoDesktop;
+    }
+    const QuitSignals quitSignals([&app] { app->quit(); });
+    app->launch();
+    const int status = QApplication::exec();
+    app.reset();
+    return status;
+}
+
+}  // namespace veska::app

@@ -1,0 +1,72 @@
+// The parts of Veska this version does not have yet: each tells the user so when asked for,
+// and none pretends to have done anything.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "core/app/AppCollaborators.h"
+#include "core/ui/FloatingHUD.h"
+
+namespace veska::app {
+
+/// "<feature> is not in this version of Veska", in the interface language.
+[[nodiscard]] std::string notInThisVersion(std::string_view viFeature, std::string_view enFeature);
+
+/// Translating, fixing and reading the selection, and the translation card's buttons. Every
+/// user action shows on the HUD that the feature is missing; cancelling does nothing, since
+/// nothing of theirs ever runs.
+class UnbuiltSelectionActions final : public SelectionActions {
+public:
+    explicit UnbuiltSelectionActions(FloatingHUD& hud) : hud_(hud) {}
+    void readSelection() override;
+    void translateSelection() override;
+    void fixSelection() override;
+    void stopReading() override {}
+    void cycleReadingRate() override;
+    bool togglePause() override { return false; }
+    void listenOriginal() override;
+    void listenTranslation() override;
+    void replaceWithTranslation() override;
+    void signInForTranslation() override;
+    void showTranslateTargetMenu() override;
+    void cancelTranslation() override {}
+
+private:
+    void tell(std::string_view viFeature, std::string_view enFeature);
+    FloatingHUD& hud_;
+};
+
+/// The translation card never opens in this version.
+class AbsentTranslationCard final : public TranslationCardWindow {
+public:
+    [[nodiscard]] bool isVisible() const override { return false; }
+    void close() override {}
+};
+
+/// No self-update in this version: no notices, no checks, never an update.
+class AbsentUpdater final : public UpdaterHooks {
+public:
+    bool canNotify() override { return false; }
+    void registerNotificationCategories() override {}
+    void startChecking() override {}
+    bool updateAvailable() override { return false; }
+};
+
+/// The status popover's model. There is no popover to draw it in this version; the values are
+/// kept for the status menu and the dashboard.
+class PopoverValues final : public PopoverModel {
+public:
+    void setOutput(const std::optional<TranslateLang>& lang) override { output = lang; }
+    void setWriteMode(const std::string& mode) override { writeMode = mode; }
+    void setCanStop(bool value) override { canStop = value; }
+    void setLaunchAtLogin(bool on) override { launchAtLogin = on; }
+
+    std::optional<TranslateLang> output;
+    std::string writeMode = "normal";
+    bool canStop = false;
+    bool launchAtLogin = false;
+};
+
+}  // namespace veska::app
