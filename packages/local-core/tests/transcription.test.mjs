@@ -3,13 +3,13 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import { startCore, request, putJSON, appUpload } from './helpers.mjs';
-import { startFakeChatGPT } from './fake-chatgpt.mjs';
-import { findPart, boundaryOf } from '../src/multipart.mjs';
+import { startServer as startFakeChatGPT } from '../../../tests/fakes/chatgpt/server.mjs';
 
 const AUDIO = Buffer.concat([Buffer.from([0, 0, 0, 0x20]), Buffer.from('ftypM4A \r\n--Boundary-x\r\n'), Buffer.alloc(3000, 7)]);
 
-async function setUp(t, behaviour, options = {}) {
-  const fake = await startFakeChatGPT(behaviour);
+/** The fake service answering as `answer` (see tests/fakes/README.md), and a core using it. */
+async function setUp(t, answer, options = {}) {
+  const fake = await startFakeChatGPT({ transcribe: answer });
   const core = await startCore({ chatgptURL: `${fake.url}/`, ...options });
   t.after(async () => {
     await core.close();
@@ -24,24 +24,25 @@ function upload(core, audio = AUDIO, extra = {}) {
 }
 
 test('the upload reaches ChatGPT with the stored token and the text comes back', async (t) => {
-  const { fake, core } = await setUp(t, { kind: 'text', text: 'xin chào thế giới' });
+  const { fake, core } = await setUp(t, { text: 'xin chào thế giới' });
+  fake.configure({ token: 'access-123' });
   await putJSON(core, '/v1/config/secrets', { CHATGPT_ACCESS_TOKEN: 'access-123' });
   const answer = await upload(core);
   assert.equal(answer.status, 200);
   assert.deepEqual(JSON.parse(answer.body), { text: 'xin chào thế giới' });
   assert.equal(fake.requests.length, 1);
   const sent = fake.requests[0];
-  assert.equal(sent.url, '/backend-api/transcribe');
+  assert.equal(sent.path, '/backend-api/transcribe');
+  assert.deepEqual(sent.problems, [], 'the browser headers and the upload are what the service wants');
   assert.equal(sent.headers.authorization, 'Bearer access-123');
-  assert.match(sent.headers['user-agent'], /Safari/);
-  const boundary = boundaryOf(sent.headers['content-type']);
-  assert.ok(boundary);
-  assert.deepEqual(findPart(sent.body, boundary, 'file'), AUDIO, 'the file bytes arrive unchanged');
-  assert.match(sent.body.toString('latin1'), /filename="audio.m4a"\r\nContent-Type: audio\/mp4/);
+  assert.equal(sent.filename, 'audio.m4a');
+  assert.equal(sent.contentType, 'audio/mp4');
+  assert.deepEqual(fake.upload(0), AUDIO, 'the file bytes arrive unchanged');
 });
 
 test('an empty transcript is an answer, not an error', async (t) => {
-  const { core } = await setUp(t, { kind: 'text', text: '' });
+  const { fake, core } = await setUp(t, { text: '' });
+  fake.configure({ token: 'a' });
   await putJSON(core, '/v1/config/secrets', { CHATGPT_ACCESS_TOKEN: 'a' });
   const answer = await upload(core);
   assert.equal(answer.status, 200);
@@ -50,21 +51,23 @@ test('an empty transcript is an answer, not an error', async (t) => {
 
 test('failures have a status and a message in plain words', async (t) => {
   const rows = [
-    [{ kind: 'status', status: 401 }, 401, /refused the access token \(HTTP 401\)/],
-    [{ kind: 'status', status: 403, body: '<html>cf</html>' }, 401, /HTTP 403/],
-    [{ kind: 'status', status: 429 }, 429, /rate limit/],
-    [{ kind: 'status', status: 500 }, 502, /^ChatGPT transcription failed \(HTTP 500\)$/],
-    [{ kind: 'status', status: 200, body: '{"words":[]}' }, 502, /no text/],
-    [{ kind: 'badjson' }, 502, /not JSON/],
-    [{ kind: 'drop' }, 502, /^ChatGPT unreachable$/],
-    [{ kind: 'hang' }, 504, /timed out/],
+    [{ status: 401 }, 401, /refused the access token \(HTTP 401\)/],
+    [{ status: 403, body: '<html>cf</html>' }, 401, /HTTP 403/],
+    [{ status: 429 }, 429, /rate limit/],
+    [{ status: 413 }, 413, /too large/],
+    [{ status: 500 }, 502, /^ChatGPT transcription failed \(HTTP 500\)$/],
+    [{ body: '{"words":[]}' }, 502, /no text/],
+    [{ body: '<html>challenge</html>' }, 502, /not JSON/],
+    [{ drop: true }, 502, /^ChatGPT unreachable$/],
+    [{ silent: true }, 504, /timed out/],
   ];
-  const { fake, core } = await setUp(t, rows[0][0], { transcribeTimeoutMs: 300 });
+  const { fake, core } = await setUp(t, {}, { transcribeTimeoutMs: 300 });
+  fake.configure({ token: 'tok-never-shown' });
   await putJSON(core, '/v1/config/secrets', { CHATGPT_ACCESS_TOKEN: 'tok-never-shown' });
-  for (const [behaviour, status, message] of rows) {
-    fake.behaviour = behaviour;
+  for (const [failure, status, message] of rows) {
+    fake.script({ transcribe: [failure] });
     const answer = await upload(core);
-    assert.equal(answer.status, status, JSON.stringify(behaviour));
+    assert.equal(answer.status, status, JSON.stringify(failure));
     assert.match(answer.body, message);
     assert.match(answer.headers['content-type'], /^text\/plain/);
     assert.ok(!answer.body.includes('tok-never-shown'));
@@ -72,7 +75,7 @@ test('failures have a status and a message in plain words', async (t) => {
 });
 
 test('no token, a bad upload, a large upload, an unreachable service', async (t) => {
-  const { fake, core } = await setUp(t, { kind: 'text', text: 'x' }, { maxUploadBytes: 4096 });
+  const { fake, core } = await setUp(t, { text: 'x' }, { maxUploadBytes: 4096 });
   const noToken = await upload(core);
   assert.equal(noToken.status, 401);
   assert.match(noToken.body, /No ChatGPT access token/);
@@ -99,4 +102,13 @@ test('no token, a bad upload, a large upload, an unreachable service', async (t)
   const unreachable = await upload(core);
   assert.equal(unreachable.status, 502);
   assert.equal(unreachable.body, 'ChatGPT unreachable');
+});
+
+test('a token the service does not know is refused as a sign-in problem', async (t) => {
+  const { fake, core } = await setUp(t, { text: 'never' });
+  await putJSON(core, '/v1/config/secrets', { CHATGPT_ACCESS_TOKEN: 'token-of-another-session' });
+  const answer = await upload(core);
+  assert.equal(answer.status, 401);
+  assert.match(answer.body, /refused the access token \(HTTP 401\) — sign in to ChatGPT again/);
+  assert.equal(fake.requests[0].outcome, 'refused');
 });
