@@ -126,10 +126,12 @@ DesktopApp::DesktopApp()
     hudPanel_->setModel(&hud_->model());
     status_ = std::make_unique<InterimSignInStatus>(*hud_);
     actions_ = std::make_unique<UnbuiltSelectionActions>(*hud_);
+    permissionsWindow_ = std::make_unique<PermissionsSetupWindowController>(
+        PermissionsSetupWindowController::Services{main_, permissions_, selection_, mic_}, permissionsView_);
     const AppEnvironment environment{main_,      prefs_,        permissions_,    *x11_->workspace, pasteboard_,
                                      loginItem_, selection_,    *hud_,           core_,            mic_,
                                      claude_,    ai_,           *status_,        statusMenu_,      popover_,
-                                     permissionsWindow_, dashboard_, card_, languageMenu_, *actions_, updater_};
+                                     *permissionsWindow_, dashboard_, card_, languageMenu_, *actions_, updater_};
     delegate_ = std::make_unique<AppDelegate>(environment, shell_, desktop_, languages_);
 }
 
@@ -138,6 +140,7 @@ DesktopApp::~DesktopApp() {
     delegate_.reset();
     actions_.reset();
     status_.reset();
+    permissionsWindow_.reset();
     hud_.reset();
 }
 

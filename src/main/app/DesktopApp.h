@@ -10,6 +10,7 @@
 #include "core/app/AppDelegate.h"
 #include "core/app/FileMicRecorder.h"
 #include "core/app/LocalCoreService.h"
+#include "core/app/PermissionsSetupWindowController.h"
 #include "core/app/ServiceConfig.h"
 #include "core/desktop/SelectionService.h"
 #include "core/ui/FloatingHUD.h"
@@ -40,6 +41,7 @@
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 #include "platform/linux/windows/QtApplicationShell.h"
 #include "platform/linux/windows/QtLanguageMenu.h"
+#include "platform/linux/windows/QtPermissionsView.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
 #include "platform/linux/x11/X11Workspace.h"
 #include "platform/linux/x11/XTestKeyPoster.h"
@@ -122,7 +124,8 @@ private:
     platform::QtLanguageMenu languageMenu_;
     InterimStatusMenu statusMenu_;
     PopoverValues popover_;
-    InterimPermissionsWindow permissionsWindow_;
+    platform::QtPermissionsView permissionsView_;
+    std::unique_ptr<PermissionsSetupWindowController> permissionsWindow_;
     InterimDashboard dashboard_;
     AbsentTranslationCard card_;
     AbsentUpdater updater_;

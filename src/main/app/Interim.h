@@ -31,11 +31,6 @@ public:
     void setLaunchAtLoginChecked(bool /*checked*/) override {}
 };
 
-class InterimPermissionsWindow final : public PermissionsWindow {
-public:
-    void show(bool /*force*/) override {}
-};
-
 class InterimDashboard final : public DashboardWindow {
 public:
     void pushAppState() override {}
