@@ -12,12 +12,8 @@ setup:
 
 run: setup
 	@cmake --preset release >/dev/null
-	@if ! cmake --build --preset release --target help | grep -q '^[^ ]*veska:'; then \
-	  echo "make run: the desktop app (target veska) is not part of this build yet;"; \
-	  echo "          the simulated desktop runs through: build/debug/src/main/veska-sim FILE"; \
-	  exit 1; fi
 	@cmake --build --preset release -j $(JOBS) --target veska
-	@exec build/release/src/main/veska
+	@exec build/release/veska
 
 build: setup
 	@cmake --preset debug >/dev/null
