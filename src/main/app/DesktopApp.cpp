@@ -91,7 +91,7 @@ DesktopApp::DesktopApp()
       prefs_(configDir_),
       x11_(openX11(main_, prefs_, configDir_)),
       pasteboard_(qtPasteboard_, ThreadHome(main_, std::this_thread::get_id())),
-      accessibility_(atspi_, ThreadHome::of(lookups_)),
+      accessibility_(atspi_, ThreadHome::of(accessibilityThread_)),
       permissions_(main_, capture_, [](ports::Permission permission) { platform::showPermissionHelp(permission); }),
       loginItem_(env_, ownExecutable()),
       web_(configDir_ + "/webengine"),

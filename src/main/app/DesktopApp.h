@@ -85,6 +85,10 @@ private:
     rt::ThreadExecutor lookups_{"veska.selection"};
     rt::ThreadExecutor liveTyperQueue_{"veska.live-typer"};
     rt::ThreadExecutor claudeQueue_{"veska.claude-voice"};
+    /// libatspi's one thread. It only ever runs accessibility calls and waits for nothing, so
+    /// the threads that wait for it (the GUI thread, the look-ups and the live typer, which also
+    /// wait for one another) can never wait in a circle.
+    rt::ThreadExecutor accessibilityThread_{"veska.accessibility"};
 
     // The desktop.
     std::unique_ptr<X11Parts> x11_;
