@@ -109,4 +109,12 @@ void setTranslateEngineProvider(TranslateEngineProvider provider);
 /// without a percentage.
 [[nodiscard]] std::string updateDownloading(std::optional<double> fraction);
 
+/// Labels of the status item's menu entries.
+[[nodiscard]] std::string menuStop();
+[[nodiscard]] std::string menuSettings();
+[[nodiscard]] std::string menuPermissions();
+[[nodiscard]] std::string menuSignInChatGPT();
+[[nodiscard]] std::string menuOpenAtLogin();
+[[nodiscard]] std::string menuQuit();
+
 }  // namespace veska::AppStrings

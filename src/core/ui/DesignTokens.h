@@ -38,6 +38,8 @@ struct StatusBarImage {
 
 /// The badge dot's place in the 18 × 18 canvas.
 inline constexpr Rect kBadgeDot{10, 1, 7, 7};
+/// The badge dot's colour, the system orange.
+inline constexpr SRGBColor kBadgeColor{255, 149, 0, 1.0};
 
 [[nodiscard]] StatusBarImage statusBarImage(bool symbolExists, bool showSetupBadge);
 

@@ -144,4 +144,10 @@ double pulseDotOpacity(double t, int index) {
     return (std::sin(5 * t - 0.9 * index) * 0.5 + 0.5) * 0.65 + 0.35;
 }
 
+std::vector<KeyHint> listeningKeyHints() {
+    return {{"fn", pick("chốt", "finish")}, {"esc", pick("huỷ", "cancel")}};
+}
+
+std::string speedHelp() { return pick("Tốc độ đọc", "Speed"); }
+
 }  // namespace veska::HUDPresentation

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/ai/WriteMode.h"
 #include "core/ui/HUDModel.h"
@@ -67,5 +68,17 @@ struct TranscriptParts {
 
 /// The opacity of pulse dot `index` (0…2) at time `t` (seconds).
 [[nodiscard]] double pulseDotOpacity(double t, int index);
+
+/// A key hint of the listening card: the key's cap and what pressing it does.
+struct KeyHint {
+    std::string key;
+    std::string action;
+
+    bool operator==(const KeyHint&) const = default;
+};
+/// "fn" finishes, "esc" cancels, in the interface language.
+[[nodiscard]] std::vector<KeyHint> listeningKeyHints();
+/// The help text of the reading bar's speed button: "Tốc độ đọc" / "Speed".
+[[nodiscard]] std::string speedHelp();
 
 }  // namespace veska::HUDPresentation

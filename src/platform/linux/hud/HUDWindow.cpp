@@ -1,0 +1,95 @@
+#include "platform/linux/hud/HUDWindow.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "core/ui/FloatingHUD.h"
+#include "platform/linux/hud/HUDDrawing.h"
+
+namespace veska::platform {
+
+namespace {
+
+/// One animation frame at 60 per second.
+constexpr int kFrameMilliseconds = 16;
+
+}  // namespace
+
+HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
+      main_(main),
+      currentMode_(std::move(currentMode)) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(QStringLiteral("Veska"));
+    resize(300, 60);
+    frames_.setInterval(kFrameMilliseconds);
+    QObject::connect(&frames_, &QTimer::timeout, this, [this] { update(); });
+}
+
+void HUDWindow::attach(FloatingHUD& hud) {
+    hud_ = &hud;
+    hud.model().onChange = [this] { modelChanged(); };
+    modelChanged();
+}
+
+void HUDWindow::modelChanged() {
+    if (isVisible()) update();
+    syncFrames();
+}
+
+const HUDModel* HUDWindow::model() const {
+    return hud_ != nullptr ? &hud_->model() : nullptr;
+}
+
+QSize HUDWindow::contentSize() const {
+    if (hud_ == nullptr) return size();
+    const Translator::WriteMode mode = currentMode_ ? currentMode_() : Translator::WriteMode::normal;
+    return HUDDrawing::contentSize({hud_->model(), mode, main_.now()});
+}
+
+void HUDWindow::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect(), Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (hud_ == nullptr) return;
+    const Translator::WriteMode mode = currentMode_ ? currentMode_() : Translator::WriteMode::normal;
+    HUDDrawing::paint(painter, size(), {hud_->model(), mode, main_.now()});
+}
+
+void HUDWindow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (hud_ == nullptr || hud_->model().state.kind() != HUDState::Kind::speaking) return;
+    if (event->button() != Qt::LeftButton) return;
+    const auto controls = HUDDrawing::readingControls(hud_->model());
+    const QPointF at = event->position();
+    // The callbacks may change the model (and so the controls): pick the callback first.
+    std::function<void()> action;
+    if (controls.pause.contains(at)) action = hud_->onTogglePause;
+    if (controls.rate.contains(at)) action = hud_->onCycleRate;
+    if (controls.stop.contains(at)) action = hud_->onStopReading;
+    if (action) action();
+}
+
+void HUDWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    syncFrames();
+}
+
+void HUDWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    syncFrames();
+}
+
+void HUDWindow::syncFrames() {
+    const bool moving = hud_ != nullptr && isVisible() && HUDDrawing::animates(hud_->model());
+    if (moving && !frames_.isActive()) frames_.start();
+    if (!moving && frames_.isActive()) frames_.stop();
+}
+
+}  // namespace veska::platform
