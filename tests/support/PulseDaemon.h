@@ -1,110 +1,97 @@
-// A private PulseAudio daemon for the tests of the audio adapters: a null sink to play into,
-// its monitor as a mono source to hear what was played, on a socket of its own.
+// A private PulseAudio daemon for the tests of the audio adapters: a null sink to play into
+// and hear back, and optionally a microphone the test feeds in real time.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/types.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
 
-extern char** environ;
-
 namespace veska::testing {
 
-/// Starts `pulseaudio` with only the modules a test needs: the native protocol on a socket in
-/// a private runtime directory, the null sink "speakers" (24 kHz mono, the default sink) and
-/// "heard", a mono remap of its monitor (the default source). Stops it when destroyed; left
-/// behind by a test that died, it exits by itself 10 seconds after its last client.
-/// `server()` is empty when the daemon is missing or did not come up within 10 seconds.
+/// A microphone made of a FIFO (module-pipe-source), the daemon's default source.
+struct PipeMic {
+    enum class Format { s16le, float32le };
+    Format format = Format::s16le;
+    int rate = 16000;
+    int channels = 1;
+};
+
+struct PulseDaemonOptions {
+    /// Without a microphone the default source is "heard", a mono remap of the null sink's
+    /// monitor: what was played.
+    std::optional<PipeMic> mic;
+    /// Rate of the null sink "speakers" (mono, the default sink).
+    int speakersRate = 24000;
+    /// The daemon exits this long after its last client leaves (so one left behind by a test
+    /// that died goes away by itself); below 0: never.
+    int exitIdleSeconds = 10;
+};
+
+/// Starts `pulseaudio` with only the modules a test needs, the native protocol on a socket in
+/// a private runtime directory, and stops it when destroyed. A microphone is fed by a thread
+/// of this process every 10 ms, paced by the clock: the samples handed to `play`, in order,
+/// else a 440 Hz tone at `setAmplitude` (0, the start: silence). `server()` is empty when the
+/// daemon is missing or did not come up within 10 seconds.
 class PulseDaemon {
 public:
-    PulseDaemon() {
-        const std::string dir = dir_.path().string();
-        socket_ = dir + "/native";
-        dir_.write("veska.pa", "load-module module-native-protocol-unix socket=" + socket_ +
-                                   " auth-anonymous=1\n"
-                                   "load-module module-null-sink sink_name=speakers rate=24000 channels=1\n"
-                                   "set-default-sink speakers\n"
-                                   "load-module module-remap-source master=speakers.monitor source_name=heard "
-                                   "channels=1\n"
-                                   "set-default-source heard\n");
-        std::vector<std::string> args{"pulseaudio",        "-n",
-                                      "-F",                dir + "/veska.pa",
-                                      "--exit-idle-time=10", "--daemonize=no",
-                                      "--use-pid-file=no", "--disallow-exit",
-                                      "--log-target=stderr"};
-        std::vector<std::string> env{"HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "XDG_CONFIG_HOME=" + dir + "/config",
-                                     "PATH=/usr/bin:/bin"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned = posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            pid_ = 0;
-            return;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (accepts()) {
-                server_ = "unix:" + socket_;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
+    explicit PulseDaemon(PulseDaemonOptions options = {});
+    ~PulseDaemon();
     PulseDaemon(const PulseDaemon&) = delete;
     PulseDaemon& operator=(const PulseDaemon&) = delete;
-    ~PulseDaemon() { stop(); }
 
-    /// The server string for libpulse ("unix:/…/native"); empty when there is no daemon.
+    /// The server address for libpulse ("unix:/…/native"); empty when there is no daemon.
     [[nodiscard]] const std::string& server() const { return server_; }
+    /// The address, or std::runtime_error when the daemon did not come up.
+    [[nodiscard]] const std::string& requiredServer() const;
 
-    /// Stops the daemon now (a test of a server that goes away).
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = 0;
-    }
+    /// Interleaved float samples in [-1, 1] the microphone hears next.
+    void play(const std::vector<float>& samples);
+    /// Loudness (0…1) of the tone heard while nothing is played.
+    void setAmplitude(double amplitude) { amplitude_ = amplitude; }
+    /// Stops or resumes feeding: a stalled microphone delivers nothing.
+    void setFeeding(bool feeding) { feeding_ = feeding; }
+
+    /// Ends the daemon now with SIGTERM (a server that goes away).
+    void stop() { end(15); }
+    /// Ends the daemon now with SIGKILL, as a crash would.
+    void kill() { end(9); }
 
 private:
-    [[nodiscard]] bool accepts() const {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return false;
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, socket_.c_str(), sizeof(address.sun_path) - 1);
-        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-        ::close(fd);
-        return ok;
-    }
+    void launch(const PulseDaemonOptions& options);
+    void openMic(const std::string& fifo);
+    void feed();
+    void end(int signal);
+    [[nodiscard]] std::size_t bytesPerSample() const;
 
     TempDir dir_;
+    std::optional<PipeMic> mic_;
     std::string socket_;
     std::string server_;
     pid_t pid_ = 0;
+    int fifo_ = -1;
+    std::mutex mutex_;
+    std::deque<char> queued_;
+    std::atomic<double> amplitude_{0.0};
+    std::atomic<bool> feeding_{true};
+    std::atomic<bool> stop_{false};
+    std::thread feeder_;
+};
+
+/// The microphone of the capture tests: 48 kHz stereo float, which the adapters convert.
+/// Throws std::runtime_error when the daemon does not come up.
+class PipeMicDaemon : public PulseDaemon {
+public:
+    static constexpr int kRate = 48000;
+    static constexpr int kChannels = 2;
+    PipeMicDaemon();
 };
 
 }  // namespace veska::testing

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "e2e/support/XScreen.h"
-#include "integration/linux_audiocapture/PipeMicDaemon.h"
+#include "support/PulseDaemon.h"
 #include "platform/linux/atspi/A11yStatus.h"
 #include "support/FakeService.h"
 

@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "core/voice/ClaudeVoiceSession.h"
-#include "integration/linux_audiocapture/PipeMicDaemon.h"
+#include "support/PulseDaemon.h"
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 #include "runtime/RunLoop.h"

@@ -7,7 +7,7 @@
 #include <numbers>
 
 #include "core/voice/ClaudeVoiceSession.h"
-#include "integration/linux_audiocapture/PipeMicDaemon.h"
+#include "support/PulseDaemon.h"
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "platform/sim/SimWebSocketClient.h"
 #include "platform/sim/SimWebSocketServer.h"

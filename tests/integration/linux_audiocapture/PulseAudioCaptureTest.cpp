@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "contract/AudioCaptureContract.h"
-#include "integration/linux_audiocapture/PipeMicDaemon.h"
+#include "support/PulseDaemon.h"
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "runtime/RunLoop.h"
 

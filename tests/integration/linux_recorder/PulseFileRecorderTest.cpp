@@ -1,24 +1,22 @@
 // The PulseAudio + FFmpeg file recorder against a private PulseAudio daemon fed with a tone.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <cmath>
 
 #include "contract/FileRecorderContract.h"
-#include "integration/linux_recorder/PulseDaemon.h"
+#include "integration/linux_recorder/DecodedAudio.h"
 #include "integration/linux_recorder/RealTimeLoop.h"
 #include "platform/linux/recorder/PulseFileRecorder.h"
 #include "runtime/Sleep.h"
+#include "support/PulseDaemon.h"
 
 namespace veska::platform {
 namespace {
 
 using ports::AudioError;
 using ports::AudioErrorKind;
+using testing::Decoded;
+using testing::decode;
 
 class PulseRecorderEnv final : public contract::FileRecorderContractEnv {
 public:
@@ -39,9 +37,9 @@ public:
 
 private:
     testing::RealTimeLoop loop_;
-    testing::PulseDaemon daemon_;
+    testing::PulseDaemon daemon_{{.mic = testing::PipeMic{}, .exitIdleSeconds = -1}};
     testing::TempDir files_;
-    PulseFileRecorder recorder_{daemon_.server()};
+    PulseFileRecorder recorder_{daemon_.requiredServer()};
 };
 
 struct PulseFactory {
@@ -57,71 +55,6 @@ INSTANTIATE_TYPED_TEST_SUITE_P(PulseRecorder, FileRecorderContract, platform::Pu
 
 namespace veska::platform {
 namespace {
-
-/// What a decoder finds in a recorded file.
-struct Decoded {
-    AVCodecID codec = AV_CODEC_ID_NONE;
-    int profile = FF_PROFILE_UNKNOWN;
-    int sampleRate = 0;
-    int channels = 0;
-    std::string container;
-    double seconds = 0;            // decoded samples over the rate
-    std::vector<double> windowDb;  // average power of channel 0 per 100 ms
-};
-
-Decoded decode(const std::string& path) {
-    Decoded out;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
-    avformat_find_stream_info(format, nullptr);
-    out.container = format->iformat->name;
-    if (format->nb_streams == 0) {
-        avformat_close_input(&format);
-        return out;
-    }
-    const AVCodecParameters* par = format->streams[0]->codecpar;
-    out.codec = par->codec_id;
-    out.profile = par->profile;
-    out.sampleRate = par->sample_rate;
-    out.channels = par->ch_layout.nb_channels;
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-    AVCodecContext* context = avcodec_alloc_context3(decoder);
-    avcodec_parameters_to_context(context, par);
-    avcodec_open2(context, decoder, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    long long samples = 0;
-    double squares = 0;
-    int inWindow = 0;
-    const int window = std::max(1, out.sampleRate / 10);
-    auto take = [&] {
-        while (avcodec_receive_frame(context, frame) == 0) {
-            const auto* data = reinterpret_cast<const float*>(frame->data[0]);  // planar float
-            for (int i = 0; i < frame->nb_samples; ++i) {
-                squares += static_cast<double>(data[i]) * data[i];
-                if (++inWindow == window) {
-                    out.windowDb.push_back(squares > 0 ? 10 * std::log10(squares / window) : -160);
-                    squares = 0;
-                    inWindow = 0;
-                }
-            }
-            samples += frame->nb_samples;
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        avcodec_send_packet(context, packet);
-        av_packet_unref(packet);
-        take();
-    }
-    avcodec_send_packet(context, nullptr);
-    take();
-    out.seconds = out.sampleRate > 0 ? static_cast<double>(samples) / out.sampleRate : 0;
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
-    return out;
-}
 
 struct Take {
     std::vector<double> quietLevels;
