@@ -5,6 +5,8 @@
 import http from 'node:http';
 import { WebSocketServer } from 'ws';
 
+import { cookies, isMain, readBody, refuseSocket as refuse, runAsChild } from '../common/http.mjs';
+
 export const STREAM_PATH = '/api/ws/speech_to_text/voice_stream';
 export const USER_AGENT =
   'Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) Version/17.0 Safari/605.1.15';
@@ -52,23 +54,6 @@ export function checkUpgrade(req, url, origin) {
   if (req.headers['user-agent'] !== USER_AGENT) problems.push(`User-Agent ${req.headers['user-agent']}`);
   if (!req.headers.cookie) problems.push('no Cookie header');
   return problems;
-}
-
-/** The cookies of a Cookie header, by name. */
-function cookies(header) {
-  const out = {};
-  for (const part of (header ?? '').split(';')) {
-    const at = part.indexOf('=');
-    if (at > 0) out[part.slice(0, at).trim()] = part.slice(at + 1).trim();
-  }
-  return out;
-}
-
-function refuse(socket, status, body = '', headers = {}) {
-  const reason = http.STATUS_CODES[status] ?? 'Error';
-  const lines = [`HTTP/1.1 ${status} ${reason}`, 'Connection: close', `Content-Length: ${Buffer.byteLength(body)}`];
-  for (const [name, value] of Object.entries(headers)) lines.push(`${name}: ${value}`);
-  socket.end(`${lines.join('\r\n')}\r\n\r\n${body}`);
 }
 
 export function startServer({ port = 0 } = {}) {
@@ -170,14 +155,6 @@ function serve(ws, record, behaviour) {
   });
 }
 
-function readBody(req) {
-  return new Promise((resolve) => {
-    let body = '';
-    req.on('data', (chunk) => { body += chunk; });
-    req.on('end', () => resolve(body));
-  });
-}
-
 function reply(res, status, body, headers = { 'Content-Type': 'application/json' }) {
   const text = typeof body === 'string' ? body : JSON.stringify(body);
   res.writeHead(status, { ...headers, 'Content-Length': Buffer.byteLength(text) });
@@ -222,11 +199,7 @@ async function control(req, res, state) {
   }
 }
 
-if (import.meta.url === `file://${process.argv[1]}`) {
+if (isMain(import.meta.url)) {
   const { port } = await startServer();
-  process.stdout.write(`${port}\n`);
-  process.stdin.on('end', () => process.exit(0));
-  process.stdin.on('close', () => process.exit(0));
-  process.stdin.resume();
-  process.on('SIGTERM', () => process.exit(0));
+  runAsChild(port);
 }

@@ -2,6 +2,8 @@
 // endpoints, scripted answers and every way of failing that a test can ask for.
 import http from 'node:http';
 
+import { readBody, runAsChild, sendJson, sleep } from './http.mjs';
+
 /**
  * An answer, as scripted through the control endpoints or the "x-fake-answer" header:
  *   status        HTTP status (200)
@@ -28,28 +30,9 @@ export function cut(text, size) {
   return pieces;
 }
 
-function sleep(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
-}
-
 /** Writes `text` and waits until it has gone to the socket. */
 function write(res, text) {
   return new Promise((resolve) => res.write(text, () => resolve()));
-}
-
-function sendJson(res, status, value) {
-  const text = typeof value === 'string' ? value : JSON.stringify(value);
-  res.writeHead(status, { 'Content-Type': 'application/json', 'Content-Length': Buffer.byteLength(text) });
-  res.end(text);
-}
-
-function readBody(req) {
-  return new Promise((resolve, reject) => {
-    const chunks = [];
-    req.on('data', (chunk) => chunks.push(chunk));
-    req.on('end', () => resolve(Buffer.concat(chunks).toString('utf8')));
-    req.on('error', reject);
-  });
 }
 
 const MALFORMED = ['data: {"candidates": [', 'data: not json at all', 'event: ping', ': keep-alive', 'data:', 'data: 42'];
@@ -209,14 +192,7 @@ export function startFake(service) {
       else res.destroy();
     });
   });
-  server.listen(0, '127.0.0.1', () => {
-    process.stdout.write(`${server.address().port}\n`);
-  });
-  // The test that started the fake holds its standard input: when that closes, stop.
-  process.stdin.on('end', () => process.exit(0));
-  process.stdin.on('error', () => process.exit(0));
-  process.stdin.resume();
-  process.on('SIGTERM', () => process.exit(0));
+  server.listen(0, '127.0.0.1', () => runAsChild(server.address().port));
 }
 
 /** Checks that `value` is exactly the JSON `expected` (deep equality), adding a problem if not. */

@@ -2,29 +2,12 @@
 // streamed text-to-speech endpoint, with every failure a reading must survive on demand.
 import http from 'node:http';
 
-const state = { answers: [], requests: [], tokens: new Set(), issued: 0, tokenAnswers: [] };
+import { readBody, runAsChild, sendJson, sleep } from '../common/http.mjs';
 
-function sleep(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
-}
+const state = { answers: [], requests: [], tokens: new Set(), issued: 0, tokenAnswers: [] };
 
 function write(res, bytes) {
   return new Promise((resolve) => res.write(bytes, () => resolve()));
-}
-
-function sendJson(res, status, value, headers = {}) {
-  const text = typeof value === 'string' ? value : JSON.stringify(value);
-  res.writeHead(status, { 'Content-Type': 'application/json', 'Content-Length': Buffer.byteLength(text), ...headers });
-  res.end(text);
-}
-
-function readBody(req) {
-  return new Promise((resolve, reject) => {
-    const chunks = [];
-    req.on('data', (chunk) => chunks.push(chunk));
-    req.on('end', () => resolve(Buffer.concat(chunks).toString('utf8')));
-    req.on('error', reject);
-  });
 }
 
 /** Sample `i` of the fake's speech: a sawtooth, so that a test can check every sample. */
@@ -196,10 +179,4 @@ async function serve(req, res) {
 const server = http.createServer((req, res) => {
   serve(req, res).catch(() => res.destroy());
 });
-server.listen(0, '127.0.0.1', () => {
-  process.stdout.write(`${server.address().port}\n`);
-});
-process.stdin.on('end', () => process.exit(0));
-process.stdin.on('close', () => process.exit(0));
-process.stdin.resume();
-process.on('SIGTERM', () => process.exit(0));
+server.listen(0, '127.0.0.1', () => runAsChild(server.address().port));

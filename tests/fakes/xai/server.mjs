@@ -4,6 +4,8 @@ import crypto from 'node:crypto';
 import http from 'node:http';
 import { WebSocketServer } from 'ws';
 
+import { parseJson as parse, readBody, refuseSocket, runAsChild, sendJson } from '../common/http.mjs';
+
 const MODEL = 'grok-voice-think-fast-2.0';
 const PREFIX = 'xai-client-secret.';
 const fresh = () => ({
@@ -23,29 +25,6 @@ let state = fresh();
 
 const b64u = (bytes) => Buffer.from(bytes).toString('base64url');
 const sha256 = (text) => crypto.createHash('sha256').update(text, 'utf8').digest();
-
-function sendJson(res, status, value, headers = {}) {
-  const text = typeof value === 'string' ? value : JSON.stringify(value);
-  res.writeHead(status, { 'Content-Type': 'application/json', 'Content-Length': Buffer.byteLength(text), ...headers });
-  res.end(text);
-}
-
-function readBody(req) {
-  return new Promise((resolve, reject) => {
-    const chunks = [];
-    req.on('data', (chunk) => chunks.push(chunk));
-    req.on('end', () => resolve(Buffer.concat(chunks).toString('utf8')));
-    req.on('error', reject);
-  });
-}
-
-function parse(text) {
-  try {
-    return JSON.parse(text);
-  } catch {
-    return undefined;
-  }
-}
 
 function publicKey(jwk) {
   if (!jwk || jwk.kty !== 'EC' || jwk.crv !== 'P-256' || typeof jwk.x !== 'string' || typeof jwk.y !== 'string') return null;
@@ -208,9 +187,8 @@ function realtime(wss) {
   });
 }
 
-function refuse(socket, status, text) {
-  socket.end(`HTTP/1.1 ${status} ${text}\r\nContent-Type: application/json\r\nConnection: close\r\n` +
-    `Content-Length: ${Buffer.byteLength('{}')}\r\n\r\n{}`);
+function refuse(socket, status) {
+  refuseSocket(socket, status, '{}', { 'Content-Type': 'application/json' });
 }
 
 const server = http.createServer((req, res) => {
@@ -223,16 +201,11 @@ const wss = new WebSocketServer({
 realtime(wss);
 server.on('upgrade', (req, socket, head) => {
   const url = new URL(req.url, 'http://x');
-  if (url.pathname !== '/v1/realtime' || url.searchParams.get('model') !== MODEL) return refuse(socket, 404, 'Not Found');
+  if (url.pathname !== '/v1/realtime' || url.searchParams.get('model') !== MODEL) return refuse(socket, 404);
   const offered = (req.headers['sec-websocket-protocol'] || '').split(',').map((p) => p.trim());
   const secret = offered.find((p) => p.startsWith(PREFIX))?.slice(PREFIX.length);
-  if (!secret || !state.secrets.has(secret)) return refuse(socket, 401, 'Unauthorized');
+  if (!secret || !state.secrets.has(secret)) return refuse(socket, 401);
   wss.handleUpgrade(req, socket, head, (ws) => wss.emit('connection', ws, req));
 });
 
-server.listen(0, '127.0.0.1', () => {
-  process.stdout.write(`${server.address().port}\n`);
-});
-process.stdin.on('end', () => process.exit(0));
-process.stdin.resume();
-process.on('SIGTERM', () => process.exit(0));
+server.listen(0, '127.0.0.1', () => runAsChild(server.address().port));
