@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "core/ai/AIConfig.h"
+#include "core/ai/WriteMode.h"
 #include "core/app/V2Config.h"
 #include "core/ui/AppStrings.h"
 #include "platform/linux/AtomicFile.h"
@@ -121,9 +122,9 @@ DesktopApp::DesktopApp()
         const AIConfig config = AIConfig::load(env_);
         return AppStrings::TranslateEngineConfig{config.translate, config.deepseekModel};
     });
-    hudPanel_ = std::make_unique<PlainHUDPanel>(main_, prefs_);
+    hudPanel_ = std::make_unique<platform::QtHUDPanel>(main_, [this] { return Translator::current(prefs_); });
     hud_ = std::make_unique<FloatingHUD>(main_, *hudPanel_);
-    hudPanel_->setModel(&hud_->model());
+    hudPanel_->attach(*hud_);
     status_ = std::make_unique<InterimSignInStatus>(*hud_);
     actions_ = std::make_unique<UnbuiltSelectionActions>(*hud_);
     permissionsWindow_ = std::make_unique<PermissionsSetupWindowController>(
@@ -142,6 +143,7 @@ DesktopApp::~DesktopApp() {
     status_.reset();
     permissionsWindow_.reset();
     hud_.reset();
+    hudPanel_.reset();
 }
 
 void DesktopApp::launch() { delegate_->applicationDidFinishLaunching(); }

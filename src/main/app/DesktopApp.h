@@ -21,7 +21,6 @@
 #include "main/app/ConfinedPorts.h"
 #include "main/app/Interim.h"
 #include "main/app/LazyWebProfile.h"
-#include "main/app/PlainHUDPanel.h"
 #include "main/app/Unbuilt.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/PosixLocalMachine.h"
@@ -31,6 +30,7 @@
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "platform/linux/audioplayer/PulseAudioPlayer.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
+#include "platform/linux/hud/QtHUDPanel.h"
 #include "platform/linux/http/CurlHttpClient.h"
 #include "platform/linux/inhibit/LogindInhibitor.h"
 #include "platform/linux/permissions/LinuxPermissions.h"
@@ -120,7 +120,7 @@ private:
     AIProviders ai_;
     DesktopServices desktop_;
     SelectionService selection_;
-    std::unique_ptr<PlainHUDPanel> hudPanel_;
+    std::unique_ptr<platform::QtHUDPanel> hudPanel_;
     std::unique_ptr<FloatingHUD> hud_;
 
     // Windows, menus and the parts this version does not have.
