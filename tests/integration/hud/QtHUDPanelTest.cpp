@@ -3,11 +3,14 @@
 // redrawing when nothing moves.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QWindow>
 
 #include <algorithm>
 
+#include "core/ui/HUDPresentation.h"
 #include "integration/hud/HUDRig.h"
 #include "platform/linux/hud/HUDDrawing.h"
 
@@ -34,6 +37,15 @@ protected:
         return place->topLeft() + control.center().toPoint();
     }
 };
+
+/// The text of the tooltip Qt shows, or nothing.
+QString visibleToolTip() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible() || !widget->inherits("QTipLabel")) continue;
+        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+    }
+    return {};
+}
 
 bool hasAtom(const std::optional<std::vector<unsigned long>>& values, Atom atom) {
     return values && std::find(values->begin(), values->end(), atom) != values->end();
@@ -122,6 +134,12 @@ TEST_F(QtHUDPanelTest, ReadingControlsCallTheirOwnCallback) {
         EXPECT_EQ(rig.rates, row.rates);
         EXPECT_EQ(rig.stops, row.stops);
     }
+    // Resting on the speed button explains it.
+    const QPoint rate = onScreen(rig, controls.rate);
+    d.movePointer(rate.x() - 1, rate.y());
+    d.movePointer(rate.x(), rate.y());
+    EXPECT_TRUE(spinUntil(
+        [] { return visibleToolTip() == QString::fromStdString(HUDPresentation::speedHelp()); }, 4));
     // A click between the controls does nothing.
     const QPoint gap = onScreen(rig, QRectF(controls.pause.right() + 1, controls.pause.top(), 4, 4));
     d.click(gap.x(), gap.y());

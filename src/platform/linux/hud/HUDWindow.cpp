@@ -1,9 +1,12 @@
 #include "platform/linux/hud/HUDWindow.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "core/ui/FloatingHUD.h"
+#include "core/ui/HUDPresentation.h"
 #include "platform/linux/hud/HUDDrawing.h"
 
 namespace veska::platform {
@@ -25,6 +28,8 @@ HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
     setFocusPolicy(Qt::NoFocus);
+    // The speed button's help shows although Veska is never the active application.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Veska"));
     resize(300, 60);
     frames_.setInterval(kFrameMilliseconds);
@@ -60,6 +65,20 @@ void HUDWindow::paintEvent(QPaintEvent* /*event*/) {
     if (hud_ == nullptr) return;
     const Translator::WriteMode mode = currentMode_ ? currentMode_() : Translator::WriteMode::normal;
     HUDDrawing::paint(painter, size(), {hud_->model(), mode, main_.now()});
+}
+
+bool HUDWindow::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const bool reading = hud_ != nullptr && hud_->model().state.kind() == HUDState::Kind::speaking;
+    const QRectF rate = reading ? HUDDrawing::readingControls(hud_->model()).rate : QRectF();
+    if (rate.contains(help->pos())) {
+        QToolTip::showText(help->globalPos(), QString::fromStdString(HUDPresentation::speedHelp()), this,
+                           rate.toAlignedRect());
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 void HUDWindow::mousePressEvent(QMouseEvent* event) {

@@ -37,6 +37,7 @@ public:
     [[nodiscard]] bool animating() const { return frames_.isActive(); }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
