@@ -2,7 +2,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { startCore, request, putJSON } from './helpers.mjs';
+import { startCore, request, putJSON, appUpload } from './helpers.mjs';
+import { startServer as startFakeChatGPT, DEFAULT_TOKEN } from '../../../tests/fakes/chatgpt/server.mjs';
 
 test('the Host header must name a loopback address', async (t) => {
   const core = await startCore();
@@ -84,4 +85,26 @@ test('unknown routes and methods', async (t) => {
   assert.equal((await request(core, 'GET', '/v2/nothing')).status, 404);
   assert.equal((await request(core, 'DELETE', '/v1/config/prefs')).status, 405);
   assert.equal((await request(core, 'GET', '/v1/audio/transcriptions')).status, 405);
+});
+
+test('a cross-site upload is refused before anything reaches ChatGPT', async (t) => {
+  const fake = await startFakeChatGPT();
+  const core = await startCore({ chatgptURL: fake.url });
+  t.after(async () => {
+    await core.close();
+    await fake.close();
+  });
+  await putJSON(core, '/v1/config/secrets', { CHATGPT_ACCESS_TOKEN: DEFAULT_TOKEN });
+  const { body, contentType } = appUpload(Buffer.concat([Buffer.from([0, 0, 0, 0x1c]), Buffer.from('ftypM4A '), Buffer.alloc(64)]));
+  const rows = [
+    [{ Origin: 'https://evil.example' }, 403],
+    [{ 'Sec-Fetch-Site': 'cross-site' }, 403],
+    [{ Origin: 'null' }, 403],
+    [{}, 200],
+  ];
+  for (const [headers, status] of rows) {
+    const answer = await request(core, 'POST', '/v1/audio/transcriptions', { headers: { 'Content-Type': contentType, ...headers }, body });
+    assert.equal(answer.status, status, JSON.stringify(headers));
+  }
+  assert.equal(fake.requests.length, 1, 'only the app\'s own upload was forwarded');
 });

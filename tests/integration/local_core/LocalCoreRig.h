@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -104,11 +105,13 @@ private:
 };
 
 /// The application's side of a core found in this checkout: a bundle whose "repo-root.txt"
-/// names the checkout, a private home (set as HOME, which the core inherits) and the real
-/// adapters. `service` starts out pointed at `baseURL`.
+/// names the checkout (unless `repoRoot` is false: an empty bundle), a private home (set as
+/// HOME, which the core inherits) and the real adapters. `service` starts out pointed at
+/// `baseURL`.
 struct CoreRig {
-    explicit CoreRig(const std::string& baseURL, const std::string& token = "") {
-        bundle.write("Resources/repo-root.txt", std::string(VESKA_SOURCE_DIR) + "\n");
+    explicit CoreRig(const std::string& baseURL, const std::string& token = "", bool repoRoot = true) {
+        std::filesystem::create_directories(bundle.path() / "Resources");
+        if (repoRoot) bundle.write("Resources/repo-root.txt", std::string(VESKA_SOURCE_DIR) + "\n");
         ::setenv("HOME", home.path().c_str(), 1);
         if (!token.empty()) ::setenv("LOCAL_CORE_TOKEN", token.c_str(), 1);
         service = std::make_unique<LocalCoreService>(
