@@ -236,5 +236,31 @@ TEST(ChatGPTDictation, TheSpokenTakeReachesTheFocusedFieldThroughTheStartedCore)
     EXPECT_TRUE(emptyDirectory(app.takes.path()));
 }
 
+TEST(ChatGPTDictation, WithoutACoreTheTakeEndsInAnErrorAndLeavesNoFile) {
+    testing::PulseDaemon daemon({.mic = testing::PipeMic{}, .exitIdleSeconds = -1});
+    const std::string& pulseServer = daemon.requiredServer();
+    daemon.setAmplitude(0.5);
+    platform::PosixLocalMachine probe;
+    // No core to start: an empty bundle, no checkout at home nor in the current directory.
+    testing::CoreRig rig("http://127.0.0.1:" + std::to_string(testing::unusedPort(probe)), "", false);
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(rig.home.path());
+    DictationApp app(rig, pulseServer);
+    app.launch();
+    const bool started = rig.env.runUntil([&] { return app.status.calls["startStatusPolling"] == 1; }, 20);
+    std::filesystem::current_path(here);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(rig.service->coreSource(), "none");
+    app.takeStates();
+
+    recordTake(rig, app, 0.5);
+    ASSERT_TRUE(rig.env.runUntil([&] { return !app.app().busy; }, 30));
+    // The refused connection is the transport's own error, shown as it is.
+    EXPECT_EQ(app.takeStates(),
+              (std::vector<std::string>{"listening", "transcribing: Transcribing…", "error: network failure"}));
+    EXPECT_EQ(app.desktop.text(app.field), "");
+    EXPECT_TRUE(emptyDirectory(app.takes.path())) << "the take's file is deleted";
+}
+
 }  // namespace
 }  // namespace veska

@@ -1,5 +1,5 @@
 // Which core the application uses, with real cores and real ports: one already answering is
-// kept, a stranger on the first port moves the new core on, twenty busy ports end at 8817.
+// kept, a stranger on the remembered port moves the new core on, twenty busy ports end at 8817.
 #include <gtest/gtest.h>
 
 #include "core/app/UserDefaults.h"
@@ -55,22 +55,25 @@ TEST(LocalCorePorts, ACoreAlreadyAnsweringIsUsedAsItIs) {
     EXPECT_TRUE(running->isRunning());
 }
 
-TEST(LocalCorePorts, AStrangerOnTheFirstPortMovesTheNewCoreToTheNext) {
-    CoreRig rig(loopbackURL(kCorePortStart));
-    auto first = std::make_unique<BusyPort>(kCorePortStart);
-    if (!first->bound()) GTEST_SKIP() << "another program holds port " << kCorePortStart;
-    if (rig.machine.loopbackPortAnswers(kCorePortStart + 1) != false) GTEST_SKIP() << "port 8798 is taken";
-    // The stranger takes the first port in place of the socket that reserved it.
-    first.reset();
-    startStranger(rig, kCorePortStart);
-    ASSERT_TRUE(contract::runTask(rig.env, testing::waitForPort(&rig.machine, kCorePortStart)));
-    ASSERT_FALSE(contract::runTask(rig.env, rig.service->client().dashboardReady()));
+TEST(LocalCorePorts, AStrangerOnTheRememberedPortMovesTheNewCoreToTheNextFreeOne) {
+    // The first port of the range nobody uses now (8797 on a quiet machine) with a free one
+    // after it: the stranger takes the first, as a program started before Veska would.
+    platform::PosixLocalMachine probe;
+    int first = kCorePortStart;
+    while (first < kCorePortStart + kCorePortCount - 1 && probe.loopbackPortAnswers(first) != false) ++first;
+    if (probe.loopbackPortAnswers(first) != false || probe.loopbackPortAnswers(first + 1) != false) {
+        GTEST_SKIP() << "no two free ports in the cores' range";
+    }
+    CoreRig rig(loopbackURL(first));
+    startStranger(rig, first);
+    ASSERT_TRUE(contract::runTask(rig.env, testing::waitForPort(&rig.machine, first)));
+    ASSERT_FALSE(contract::runTask(rig.env, rig.service->client().dashboardReady())) << "health alone is not a core";
 
     rig.ensureCore();
     EXPECT_EQ(rig.service->coreSource(), "dev");
     ASSERT_NE(rig.service->coreProcess(), nullptr);
-    EXPECT_EQ(rig.service->client().baseURL, loopbackURL(kCorePortStart + 1));
-    EXPECT_EQ(rig.prefs.string(UserDefaults::kLocalCoreURL), loopbackURL(kCorePortStart + 1));
+    EXPECT_EQ(rig.service->client().baseURL, loopbackURL(first + 1));
+    EXPECT_EQ(rig.prefs.string(UserDefaults::kLocalCoreURL), loopbackURL(first + 1));
     EXPECT_TRUE(contract::runTask(rig.env, rig.service->client().dashboardReady()));
 }
 
