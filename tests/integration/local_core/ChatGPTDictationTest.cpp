@@ -246,6 +246,9 @@ TEST(ChatGPTDictation, WithoutACoreTheTakeEndsInAnErrorAndLeavesNoFile) {
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(rig.home.path());
     DictationApp app(rig, pulseServer);
+    // Without a core the start-up reads no preferences and leaves the interface language as it
+    // was: English here.
+    AppStrings::setLocale(nlohmann::json{{"locale", "en"}}, app.systemLanguages);
     app.launch();
     const bool started = rig.env.runUntil([&] { return app.status.calls["startStatusPolling"] == 1; }, 20);
     std::filesystem::current_path(here);
