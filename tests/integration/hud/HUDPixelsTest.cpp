@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "core/ui/AppStrings.h"
 #include "core/ui/HUDColor.h"
 #include "integration/hud/HUDRig.h"
 #include "platform/linux/hud/HUDDrawing.h"
@@ -72,8 +73,6 @@ const SRGBColor kBackground{255, 253, 250, 1.0};
 std::vector<Row> rows() {
     const auto dotsRow =
         QRect(Style::kPillPadLeft, (Style::kPillHeight - Style::kDotSize) / 2, 31, Style::kDotSize);
-    const auto controls = [](HUDRig& rig) { return platform::HUDDrawing::readingControls(rig.hud.model()); };
-    (void)controls;
     return {
         {"done",
          [](HUDRig& rig) { rig.hud.begin("claude_web", "Notes"); },
@@ -142,28 +141,41 @@ std::vector<Row> rows() {
     };
 }
 
+struct NoSystemLanguages final : ports::SystemLanguages {
+    [[nodiscard]] std::vector<std::string> preferredLanguages() const override { return {}; }
+};
+
+void setInterfaceLanguage(const char* code) {
+    AppStrings::setLocale(nlohmann::json{{"locale", code}}, NoSystemLanguages());
+}
+
+// Both interface languages: the texts differ in length and letters, the shapes and colours not.
 TEST(HUDPixels, EachStateDrawsItsShapesAndColours) {
     X11TestDesktop& d = X11TestDesktop::get(hudDesktopOptions());
     if (!d.missing().empty()) GTEST_SKIP() << d.missing();
     QDir().mkpath(QStringLiteral(VESKA_HUD_GALLERY_DIR));
-    for (const Row& row : rows()) {
-        HUDRig rig;
-        if (row.prepare) row.prepare(rig);
-        // The pulse dots fade between 0.35 and 1: grab at a moment when all are visible enough.
-        rig.showAndSettle(row.state, d);
-        const auto place = d.geometry(rig.window());
-        ASSERT_TRUE(place) << row.file;
-        const QImage picture = d.grab(place->x(), place->y(), place->width(), place->height());
-        picture.save(QStringLiteral(VESKA_HUD_GALLERY_DIR "/%1.png").arg(QLatin1String(row.file)));
-        for (const Look& look : row.looks) {
-            const int found = count(picture, look.region, look.test);
-            if (look.atLeast == 0) {
-                EXPECT_EQ(found, 0) << row.file << ": " << look.what;
-            } else {
-                EXPECT_GE(found, look.atLeast) << row.file << ": " << look.what;
+    for (const char* language : {"vi", "en"}) {
+        setInterfaceLanguage(language);
+        for (const Row& row : rows()) {
+            HUDRig rig;
+            if (row.prepare) row.prepare(rig);
+            rig.showAndSettle(row.state, d);
+            const auto place = d.geometry(rig.window());
+            ASSERT_TRUE(place) << row.file;
+            const QImage picture = d.grab(place->x(), place->y(), place->width(), place->height());
+            picture.save(QStringLiteral(VESKA_HUD_GALLERY_DIR "/%1-%2.png")
+                             .arg(QLatin1String(row.file), QLatin1String(language)));
+            for (const Look& look : row.looks) {
+                const int found = count(picture, look.region, look.test);
+                if (look.atLeast == 0) {
+                    EXPECT_EQ(found, 0) << language << " " << row.file << ": " << look.what;
+                } else {
+                    EXPECT_GE(found, look.atLeast) << language << " " << row.file << ": " << look.what;
+                }
             }
         }
     }
+    setInterfaceLanguage("vi");
 }
 
 }  // namespace

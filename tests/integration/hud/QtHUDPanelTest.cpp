@@ -165,6 +165,16 @@ TEST_F(QtHUDPanelTest, SitsCentredFortyPointsAboveTheBottomOfTheWorkArea) {
     place = d.geometry(rig.window());
     EXPECT_GT(place->height(), shortHeight);
     EXPECT_EQ(place->y() + place->height(), kWorkAreaBottom - platform::QtHUDPanel::kBottomMargin);
+    // However long the transcript, the card shows its last lines only: its height stops growing.
+    std::string longer;
+    for (int i = 0; i < 60; ++i) longer += "từ" + std::to_string(i) + " ";
+    rig.hud.setListeningPreview(longer);
+    spin(0.1);
+    const int cappedHeight = d.geometry(rig.window())->height();
+    rig.hud.setListeningPreview(longer + longer + longer);
+    spin(0.1);
+    EXPECT_EQ(d.geometry(rig.window())->height(), cappedHeight);
+    EXPECT_GT(cappedHeight, shortHeight);
     // A pill is sized to its text, still centred.
     rig.showAndSettle(Kind::done, d);
     place = d.geometry(rig.window());

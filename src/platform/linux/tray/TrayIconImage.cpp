@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -70,7 +71,8 @@ QImage render(const std::string& symbolName, const DesignTokens::StatusBarImage&
             (DesignTokens::StatusBarImage::kCanvas - DesignTokens::StatusBarImage::kSymbolPointSize) / 2 *
             scale;
         const QRectF box(inset, inset, side - 2 * inset, side - 2 * inset);
-        const QSize pixels(static_cast<int>(box.width() + 0.5), static_cast<int>(box.height() + 0.5));
+        const QSize pixels(static_cast<int>(std::lround(box.width())),
+                           static_cast<int>(std::lround(box.height())));
         painter.drawImage(box.topLeft(), VeskaIcons::render(symbolName, pixels, textColor));
     }
     if (image.badgeDot) {
