@@ -224,6 +224,15 @@ TEST(ChatGPTDictation, TheSpokenTakeReachesTheFocusedFieldThroughTheStartedCore)
     ASSERT_GE(decoded.windowDb.size(), 10U);
     EXPECT_NEAR(decoded.windowDb[decoded.windowDb.size() / 2], -9, 3) << "the tone is in the file";
 
+    // A take cancelled while it records: stopped, nothing sent, its file gone at once.
+    app.app().toggleSTT();
+    ASSERT_TRUE(rig.env.runUntil([&] { return app.observed.current != nullptr; }, 10));
+    ASSERT_TRUE(rig.env.runUntil([&] { return app.observed.current->seconds() >= 0.5; }, 10));
+    app.app().cancelAll();
+    EXPECT_TRUE(emptyDirectory(app.takes.path())) << "the cancelled take's file is deleted";
+    ASSERT_TRUE(rig.env.runUntil([&] { return app.hud.model().state.kind() == HUDState::Kind::idle; }, 10));
+    EXPECT_EQ(app.takeStates(), (std::vector<std::string>{"listening", "stopped: Stopped", "idle"}));
+
     // The service refusing the token: the core's words on the HUD, nothing typed, no file left.
     chatgpt.post("/__fake/script", R"({"transcribe": [{"status": 401}]})");
     recordTake(rig, app, 0.5);
@@ -233,7 +242,9 @@ TEST(ChatGPTDictation, TheSpokenTakeReachesTheFocusedFieldThroughTheStartedCore)
                   "listening", "transcribing: Transcribing…",
                   "error: HTTP 401: ChatGPT refused the access token (HTTP 401) — sign in to ChatGPT again"}));
     EXPECT_EQ(app.desktop.text(app.field), "xin chào (" + std::to_string(bytes) + " bytes)");
-    EXPECT_TRUE(emptyDirectory(app.takes.path()));
+    EXPECT_TRUE(emptyDirectory(app.takes.path())) << "no take, finished or cancelled, left a file behind";
+    EXPECT_EQ(nlohmann::json::parse(chatgpt.get("/__fake/requests").body)["requests"].size(), 2U)
+        << "the cancelled take was never sent";
 }
 
 TEST(ChatGPTDictation, WithoutACoreTheTakeEndsInAnErrorAndLeavesNoFile) {
