@@ -26,45 +26,72 @@ bool showsTranscript(const HUDModel& model) {
     return model.engine == kClaudeEngine && !model.text.empty();
 }
 
-/// Lays the transcript (older words subdued, the fresh ones emphasised) or the placeholder
-/// out in lines of the card's width. Returns how many lines it took.
-int layoutTranscript(QTextLayout& layout, const HUDModel& model) {
-    const QFont regular = font(kTranscriptPixels, QFont::Normal);
-    layout.setFont(regular);
+/// The transcript (older words subdued, the fresh ones emphasised) or the placeholder, laid out
+/// in lines of the card's width.
+struct LaidOutTranscript {
+    QString text;
+    qsizetype olderLength = 0;
+    bool placeholder = false;
+    QTextLayout layout;
+    int lines = 0;
+};
+
+void layOut(LaidOutTranscript& out) {
+    out.layout.setFont(font(kTranscriptPixels, QFont::Normal));
+    out.layout.setText(out.text);
     QList<QTextLayout::FormatRange> formats;
-    if (showsTranscript(model)) {
-        const auto parts = HUDPresentation::split(model.text);
-        const QString older = QString::fromStdString(parts.older);
-        const QString fresh = QString::fromStdString(parts.fresh);
-        layout.setText(older + fresh);
+    if (out.placeholder) {
+        QTextCharFormat faint;
+        faint.setForeground(qcolor(HUDColor::faint));
+        formats.push_back({0, static_cast<int>(out.text.size()), faint});
+    } else {
         QTextCharFormat subdued;
         subdued.setForeground(qcolor(HUDColor::muted));
         QTextCharFormat emphasised;
         emphasised.setForeground(qcolor(HUDColor::ink));
         emphasised.setFontWeight(QFont::DemiBold);
-        formats.push_back({0, static_cast<int>(older.size()), subdued});
-        formats.push_back({static_cast<int>(older.size()), static_cast<int>(fresh.size()), emphasised});
-    } else {
-        layout.setText(QString::fromStdString(HUDPresentation::transcriptPlaceholder(model)));
-        QTextCharFormat faint;
-        faint.setForeground(qcolor(HUDColor::faint));
-        formats.push_back({0, static_cast<int>(layout.text().size()), faint});
+        formats.push_back({0, static_cast<int>(out.olderLength), subdued});
+        formats.push_back({static_cast<int>(out.olderLength),
+                           static_cast<int>(out.text.size() - out.olderLength), emphasised});
     }
-    layout.setFormats(formats);
+    out.layout.setFormats(formats);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
+    out.layout.setTextOption(option);
+    out.layout.beginLayout();
     double y = 0;
-    int lines = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    for (QTextLine line = out.layout.createLine(); line.isValid(); line = out.layout.createLine()) {
         line.setLineWidth(kTranscriptWidth);
         line.setPosition(QPointF(0, y));
         y += line.height();
-        ++lines;
+        ++out.lines;
     }
-    layout.endLayout();
-    return lines;
+    out.layout.endLayout();
+}
+
+/// The transcript laid out. The last one is kept: every animation frame draws it again, and it
+/// changes only a few times a second. GUI thread only; kept for the life of the process.
+const LaidOutTranscript& laidOut(const HUDModel& model) {
+    static LaidOutTranscript* last = nullptr;
+    QString text;
+    qsizetype olderLength = 0;
+    const bool placeholder = !showsTranscript(model);
+    if (placeholder) {
+        text = QString::fromStdString(HUDPresentation::transcriptPlaceholder(model));
+    } else {
+        const auto parts = HUDPresentation::split(model.text);
+        const QString older = QString::fromStdString(parts.older);
+        olderLength = older.size();
+        text = older + QString::fromStdString(parts.fresh);
+    }
+    if (last != nullptr && last->text == text && last->olderLength == olderLength &&
+        last->placeholder == placeholder) {
+        return *last;
+    }
+    delete last;
+    last = new LaidOutTranscript{text, olderLength, placeholder, {}, 0};
+    layOut(*last);
+    return *last;
 }
 
 double lineHeight() {
@@ -72,20 +99,18 @@ double lineHeight() {
 }
 
 double transcriptHeight(const HUDModel& model) {
-    QTextLayout layout;
-    const int lines = std::clamp(layoutTranscript(layout, model), 1, kTranscriptMaxLines);
+    const int lines = std::clamp(laidOut(model).lines, 1, kTranscriptMaxLines);
     return std::ceil(lines * lineHeight());
 }
 
 /// Only the last lines show, so the newest words are always in view.
 void paintTranscript(QPainter& painter, const HUDModel& model, double top) {
-    QTextLayout layout;
-    const int lines = layoutTranscript(layout, model);
-    const int hidden = std::max(0, lines - kTranscriptMaxLines);
-    const double shift = hidden > 0 ? layout.lineAt(hidden).position().y() : 0;
+    const LaidOutTranscript& transcript = laidOut(model);
+    const int hidden = std::max(0, transcript.lines - kTranscriptMaxLines);
+    const double shift = hidden > 0 ? transcript.layout.lineAt(hidden).position().y() : 0;
     painter.save();
     painter.setClipRect(QRectF(kCardPad, top, kTranscriptWidth, transcriptHeight(model)));
-    layout.draw(&painter, QPointF(kCardPad, top - shift));
+    transcript.layout.draw(&painter, QPointF(kCardPad, top - shift));
     painter.restore();
 }
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
+#include <tuple>
 
 namespace veska::platform::VeskaIcons {
 
@@ -44,7 +46,13 @@ std::vector<std::string> names() {
     return out;
 }
 
-QImage render(std::string_view name, QSize size, const QColor& tint) {
+namespace {
+
+/// Drawings already made, by name, size and tint: the HUD asks for the same few every frame.
+/// Used from the GUI thread only; a full cache starts over.
+constexpr std::size_t kCachedImages = 96;
+
+QImage draw(std::string_view name, QSize size, const QColor& tint) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     if (!has(name) || size.isEmpty()) return image;
@@ -56,6 +64,18 @@ QImage render(std::string_view name, QSize size, const QColor& tint) {
     // The drawing is black on transparent: keep its coverage, take the tint's colour.
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(image.rect(), tint);
+    return image;
+}
+
+}  // namespace
+
+QImage render(std::string_view name, QSize size, const QColor& tint) {
+    static thread_local std::map<std::tuple<std::string, int, int, QRgb>, QImage> cache;
+    auto key = std::make_tuple(std::string(name), size.width(), size.height(), tint.rgba());
+    if (auto found = cache.find(key); found != cache.end()) return found->second;
+    if (cache.size() >= kCachedImages) cache.clear();
+    QImage image = draw(name, size, tint);
+    cache.emplace(std::move(key), image);
     return image;
 }
 
