@@ -46,6 +46,7 @@ E2eDesktop::E2eDesktop(DesktopOptions options) {
     }
     try {
         if (options.sound) mic_ = std::make_unique<testing::PipeMicDaemon>();
+        if (mic_ && mic_->server().empty()) missing_ = "the sound server did not start";
         if (options.voiceFake) voice_ = std::make_unique<testing::FakeService>("claude-voice");
     } catch (const std::exception& e) {
         missing_ = e.what();

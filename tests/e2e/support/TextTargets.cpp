@@ -144,10 +144,11 @@ XtermTarget::XtermTarget(E2eDesktop& desktop, const std::string& title) : deskto
 
 bool XtermTarget::focus() { return focusWindow(desktop_.x(), window_); }
 
-std::string XtermTarget::text() const {
+std::string XtermTarget::received() const {
     std::ifstream in(dir_.path() / "received", std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return applyTerminalErase(bytes);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::string XtermTarget::text() const { return applyTerminalErase(received()); }
 
 }  // namespace veska::e2e

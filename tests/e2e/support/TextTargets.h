@@ -54,6 +54,8 @@ public:
     [[nodiscard]] Window window() const { return window_; }
     /// The bytes received so far, with erasing keys applied.
     [[nodiscard]] std::string text() const;
+    /// The bytes received so far, as they came.
+    [[nodiscard]] std::string received() const;
     bool focus();
 
 private:

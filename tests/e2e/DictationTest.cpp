@@ -1,0 +1,296 @@
+// Dictation end to end: the real `veska` on a private desktop, its fn key pressed through
+// XTest, speech played into its microphone, the voice stream fake answering, and the text
+// arriving in a GTK3 text view (read back over AT-SPI) or in xterm.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <numbers>
+
+#include <nlohmann/json.hpp>
+
+#include "e2e/support/E2eDesktop.h"
+#include "e2e/support/HudObserver.h"
+#include "e2e/support/TextTargets.h"
+#include "e2e/support/VeskaProcess.h"
+#include "support/PulseDaemon.h"
+#include "platform/linux/atspi/AtspiAccessibility.h"
+#include "support/FakeService.h"
+
+// libatspi keeps the connections of the applications it met until the process ends.
+extern "C" const char* __lsan_default_suppressions() {  // NOLINT(bugprone-reserved-identifier)
+    return "leak:libdbus-1.so\nleak:libatspi.so\nleak:libX11.so\n";
+}
+
+namespace veska::e2e {
+namespace {
+
+using nlohmann::json;
+
+const std::filesystem::path kOutput = VESKA_E2E_OUTPUT;
+constexpr const char* kFnKey = "Menu";
+/// Generous: the app runs with sanitizers on a loaded machine.
+constexpr double kStartSeconds = 60;
+constexpr double kStepSeconds = 20;
+
+/// Two seconds of a voice-like sound: a 180 Hz tone with harmonics, swelling four times a second.
+std::vector<float> speech(double seconds) {
+    std::vector<float> samples;
+    const int frames = static_cast<int>(seconds * testing::PipeMicDaemon::kRate);
+    for (int i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / testing::PipeMicDaemon::kRate;
+        const double envelope = 0.5 + 0.5 * std::sin(2 * std::numbers::pi * 4 * t);
+        const double voice = std::sin(2 * std::numbers::pi * 180 * t) + 0.5 * std::sin(2 * std::numbers::pi * 360 * t) +
+                             0.25 * std::sin(2 * std::numbers::pi * 720 * t);
+        const auto v = static_cast<float>(0.2 * envelope * voice);
+        samples.push_back(v);
+        samples.push_back(v);
+    }
+    return samples;
+}
+
+/// What the voice stream says: two interim guesses while the user speaks, and the corrected
+/// final sentence only once the app closes the stream.
+json voiceScript(const std::string& finalText) {
+    json script = json::parse(R"({"connections": [{
+        "replies": [
+            {"afterAudioBytes": 16000, "send": {"type": "TranscriptInterim", "data": "xin chao cac"}},
+            {"afterAudioBytes": 32000, "send": {"type": "TranscriptInterim", "data": "xin chao cac ban"}}],
+        "onCloseStream": [
+            {"delayMs": 700, "send": {"type": "TranscriptText", "data": ""}},
+            {"delayMs": 750, "send": {"type": "TranscriptEndpoint"}}]}]})");
+    script["connections"][0]["onCloseStream"][0]["send"]["data"] = finalText;
+    return script;
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const std::string kFinal = "Xin chào các bạn.";
+const std::string kLive = "xin chao cac ban";
+
+class Dictation : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { desktop = new E2eDesktop(); }
+    static void TearDownTestSuite() {
+        delete desktop;
+        desktop = nullptr;
+    }
+
+    void SetUp() override {
+        if (!desktop->missing().empty()) GTEST_SKIP() << desktop->missing();
+        if (!ocrAvailable()) GTEST_SKIP() << "tesseract is not installed (scripts/setup installs it)";
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        output = kOutput / info->name();
+        std::filesystem::remove_all(output);
+        ASSERT_EQ(voice().post("/__fake/reset", "{}").status, 200);
+    }
+
+    /// Reads the HUD until it says `phrase`; its picture is kept as `name`.png.
+    void expectWords(const std::string& phrase, const std::string& name) {
+        const std::string words = hud->waitForWords(phrase, name, kStepSeconds);
+        EXPECT_NE(words.find(phrase), std::string::npos) << "the HUD said: " << words;
+    }
+
+    static std::string clipboard() { return shellOutput("timeout 5 xclip -o -selection clipboard 2>/dev/null"); }
+
+    testing::FakeService& voice() { return *desktop->voice(); }
+
+    /// Starts Veska and waits until it is ready for a dictation: it holds the fn key and its
+    /// start-up has checked the microphone (a capture stream came and went on the sound
+    /// server; before that check a first press only asks for the microphone).
+    void startVeska(json preferences = json::object()) {
+        preferences["v2.openedOnce"] = true;
+        const std::filesystem::path events = output / "sound-events.txt";
+        std::filesystem::create_directories(output);
+        Launched subscriber({.argv = {"pactl", "-s", desktop->mic()->server(), "subscribe"},
+                             .environment = desktop->environment(),
+                             .stdoutFile = events});
+        // Subscribed once it reports the client of another pactl coming and going.
+        ASSERT_TRUE(E2eDesktop::waitFor(
+            [&] {
+                (void)shellOutput("pactl -s " + desktop->mic()->server() + " info >/dev/null 2>&1");
+                return readFile(events).find("on client") != std::string::npos;
+            },
+            kStepSeconds, 50));
+        veska = std::make_unique<VeskaProcess>(
+            *desktop, VeskaOptions{.program = VESKA_PROGRAM, .preferences = preferences, .outputDir = output});
+        ASSERT_EQ(veska->error(), "");
+        ASSERT_TRUE(E2eDesktop::waitFor([&] { return keyGrabbedByOther(desktop->x(), kFnKey) || !veska->running(); },
+                                        kStartSeconds, 50));
+        ASSERT_TRUE(veska->running()) << veska->stderrText();
+        ASSERT_TRUE(E2eDesktop::waitFor(
+            [&] { return readFile(events).find("'new' on source-output") != std::string::npos; }, kStartSeconds, 50))
+            << "veska never opened the microphone";
+        hud = std::make_unique<HudObserver>(*desktop, veska->pid(), output);
+    }
+
+    void tapFn() {
+        pressKey(desktop->x(), kFnKey, true);
+        pressKey(desktop->x(), kFnKey, false);
+    }
+
+    /// The voice stream's one connection as the fake recorded it.
+    json connection() {
+        const json all = json::parse(voice().get("/__fake/connections").body)["connections"];
+        return all.empty() ? json() : all.back();
+    }
+
+    int connectionAudioBytes() {
+        const json record = connection();
+        return record.is_object() ? record.value("audioBytes", 0) : 0;
+    }
+
+    void TearDown() override {
+        if (veska) {
+            EXPECT_TRUE(veska->running()) << "veska ended early:\n" << veska->stderrText();
+            veska->stop();
+        }
+    }
+
+    static E2eDesktop* desktop;
+    std::filesystem::path output;
+    std::unique_ptr<VeskaProcess> veska;
+    std::unique_ptr<HudObserver> hud;
+};
+E2eDesktop* Dictation::desktop = nullptr;
+
+TEST_F(Dictation, TappedFnTypesWhileSpeakingAndCorrectsAtTheEnd) {
+    platform::AtspiAccessibility ax;
+    GtkTextView view(*desktop, ax, "e2e-gtk-tap");
+    ASSERT_EQ(view.error(), "");
+    ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
+    startVeska();
+    ASSERT_TRUE(view.focus());
+
+    tapFn();
+    expectWords("listening", "listening");
+    desktop->mic()->play(speech(2));
+    // Typed live, before the user stops.
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kLive; }, kStepSeconds)) << view.text().value_or("?");
+
+    tapFn();
+    expectWords("finishing", "transcribing");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kFinal; }, kStepSeconds)) << view.text().value_or("?");
+    expectWords("inserted", "done");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the HUD stayed on screen";
+    EXPECT_EQ(view.text(), kFinal);
+    // The final text is also left on the clipboard.
+    EXPECT_EQ(clipboard(), kFinal);
+
+    const json record = connection();
+    EXPECT_EQ(record["problems"], json::array()) << record.dump();
+    EXPECT_EQ(record["headers"]["cookie"], "sessionKey=test-session; lastActiveOrg=org-e2e");
+    EXPECT_EQ(record["messages"].front()["text"], R"({"type":"KeepAlive"})");
+    EXPECT_EQ(record["messages"].back()["text"], R"({"type":"CloseStream"})");
+    EXPECT_EQ(record["query"].back(), json::array({"organization_uuid", "org-e2e"}));
+}
+
+TEST_F(Dictation, IntoXtermTheTextIsPasted) {
+    XtermTarget term(*desktop, "e2e-xterm");
+    ASSERT_EQ(term.error(), "");
+    ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
+    startVeska();
+    ASSERT_TRUE(term.focus());
+
+    tapFn();
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD";
+    desktop->mic()->play(speech(2));
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return term.text() == kLive; }, kStepSeconds)) << term.text();
+    tapFn();
+    // The terminal cannot be written through accessibility: what it got came by paste (the
+    // accented letters are not on the keyboard) and by erasing keys for the correction.
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return term.text() == kFinal; }, kStepSeconds)) << term.text();
+    expectWords("inserted", "done");
+    EXPECT_EQ(clipboard(), kFinal);
+    EXPECT_EQ(connection()["problems"], json::array());
+}
+
+TEST_F(Dictation, EscapeWhileStreamingTakesTheTextBackAndRestoresTheClipboard) {
+    XtermTarget term(*desktop, "e2e-xterm-escape");
+    ASSERT_EQ(term.error(), "");
+    const std::string before = "trước khi nói";
+    Launched owner({.argv = {"sh", "-c", "printf '%s' '" + before + "' | xclip -quiet -selection clipboard -i"},
+                    .environment = desktop->environment()});
+    ASSERT_TRUE(E2eDesktop::waitFor([&] { return clipboard() == before; }, kStepSeconds));
+    ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
+    startVeska();
+    ASSERT_TRUE(term.focus());
+
+    tapFn();
+    desktop->mic()->play(speech(2));
+    ASSERT_TRUE(E2eDesktop::waitFor([&] { return term.text() == kLive; }, kStepSeconds)) << term.text();
+    pressKey(desktop->x(), "Escape", true);
+    pressKey(desktop->x(), "Escape", false);
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return term.text().empty(); }, kStepSeconds)) << term.text();
+    expectWords("stopped", "stopped");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return clipboard() == before; }, kStepSeconds)) << clipboard();
+    // Escape was Veska's while it streamed: the terminal never saw it.
+    EXPECT_EQ(term.received().find('\x1b'), std::string::npos);
+    // The stream was dropped, not finished.
+    const json record = connection();
+    for (const json& message : record["messages"]) EXPECT_NE(message.value("text", ""), R"({"type":"CloseStream"})");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return connection()["outcome"] == "closed"; }, kStepSeconds))
+        << connection()["outcome"];
+}
+
+TEST_F(Dictation, HeldFnIsPushToTalk) {
+    platform::AtspiAccessibility ax;
+    GtkTextView view(*desktop, ax, "e2e-gtk-hold");
+    ASSERT_EQ(view.error(), "");
+    ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
+    startVeska();
+    ASSERT_TRUE(view.focus());
+
+    pressKey(desktop->x(), kFnKey, true);
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD while held";
+    desktop->mic()->play(speech(2));
+    // The stream has heard both guesses before the key comes up.
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return connectionAudioBytes() >= 32000; }, kStepSeconds));
+    pressKey(desktop->x(), kFnKey, false);
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kFinal; }, kStepSeconds)) << view.text().value_or("?");
+    expectWords("inserted", "done");
+    EXPECT_EQ(connection()["messages"].back()["text"], R"({"type":"CloseStream"})");
+}
+
+// While the fn key is held, its passive grab is an active grab of the whole keyboard: the
+// field in front loses the focus and the keys Veska posts go to Veska itself, so nothing is
+// typed live until the key comes up (the final text is then inserted, as above). Run with
+// --gtest_also_run_disabled_tests once the key source lets go of the keyboard during a hold.
+TEST_F(Dictation, DISABLED_HeldFnTypesWhileSpeaking) {
+    platform::AtspiAccessibility ax;
+    GtkTextView view(*desktop, ax, "e2e-gtk-hold-live");
+    ASSERT_EQ(view.error(), "");
+    ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
+    startVeska();
+    ASSERT_TRUE(view.focus());
+
+    pressKey(desktop->x(), kFnKey, true);
+    desktop->mic()->play(speech(2));
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kLive; }, kStepSeconds)) << view.text().value_or("?");
+    pressKey(desktop->x(), kFnKey, false);
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kFinal; }, kStepSeconds)) << view.text().value_or("?");
+}
+
+TEST_F(Dictation, ARefusedStreamShowsTheErrorAndTypesNothing) {
+    platform::AtspiAccessibility ax;
+    GtkTextView view(*desktop, ax, "e2e-gtk-refused");
+    ASSERT_EQ(view.error(), "");
+    ASSERT_EQ(voice().post("/__fake/script", R"({"connections": [{"refuse": 500}]})").status, 200);
+    startVeska();
+    ASSERT_TRUE(view.focus());
+
+    tapFn();
+    desktop->mic()->play(speech(1));
+    expectWords("disconnected", "error");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the error stayed on screen";
+    EXPECT_EQ(view.text(), "");
+    EXPECT_EQ(connection()["outcome"], "refused");
+}
+
+}  // namespace
+}  // namespace veska::e2e

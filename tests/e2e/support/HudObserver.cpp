@@ -1,0 +1,114 @@
+// The HUD seen from outside: window, pictures, and its words by OCR.
+#include "e2e/support/HudObserver.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+
+namespace veska::e2e {
+
+namespace {
+
+/// Small interface text reads far better enlarged.
+constexpr int kOcrScale = 3;
+constexpr double kOcrSeconds = 30;
+
+Image enlargedGrey(const Image& image, int factor) {
+    Image out;
+    out.width = image.width * factor;
+    out.height = image.height * factor;
+    out.rgb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height) * 3);
+    for (int y = 0; y < out.height; ++y) {
+        for (int x = 0; x < out.width; ++x) {
+            const std::size_t from = (static_cast<std::size_t>(y / factor) * static_cast<std::size_t>(image.width) +
+                                      static_cast<std::size_t>(x / factor)) * 3;
+            const auto grey = static_cast<std::uint8_t>((image.rgb[from] * 30 + image.rgb[from + 1] * 59 +
+                                                         image.rgb[from + 2] * 11) / 100);
+            const std::size_t to = (static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) +
+                                    static_cast<std::size_t>(x)) * 3;
+            out.rgb[to] = out.rgb[to + 1] = out.rgb[to + 2] = grey;
+        }
+    }
+    return out;
+}
+
+std::string normalized(const std::string& text) {
+    std::string out;
+    bool space = true;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isspace(byte) != 0) {
+            if (!space) out.push_back(' ');
+            space = true;
+        } else {
+            out.push_back(static_cast<char>(std::tolower(byte)));
+            space = false;
+        }
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+bool ocrAvailable() {
+    return !findProgram("tesseract").empty() && shellOutput("tesseract --list-langs 2>&1").find("eng") != std::string::npos;
+}
+
+HudObserver::HudObserver(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir)
+    : desktop_(desktop), veska_(veska), outputDir_(std::move(outputDir)), x_(XOpenDisplay(desktop.display().c_str())) {}
+
+HudObserver::~HudObserver() {
+    if (x_ != nullptr) XCloseDisplay(x_);
+}
+
+std::optional<WindowInfo> HudObserver::window() {
+    if (x_ == nullptr) return std::nullopt;
+    std::vector<Window> inTray;
+    if (desktop_.trayWindow() != 0) inTray = descendants(x_, desktop_.trayWindow());
+    std::optional<WindowInfo> best;
+    for (const WindowInfo& info : windowsOf(x_, veska_)) {
+        if (!info.viewable || info.width < 8 || info.height < 8) continue;
+        if (std::find(inTray.begin(), inTray.end(), info.id) != inTray.end()) continue;
+        if (!best || info.width * info.height > best->width * best->height) best = info;
+    }
+    return best;
+}
+
+Image HudObserver::picture() {
+    const std::optional<WindowInfo> hud = window();
+    if (!hud) return {};
+    return capture(x_, hud->id);
+}
+
+std::string HudObserver::read(const Image& picture, const std::string& name) {
+    if (picture.empty()) return {};
+    const std::filesystem::path shown = outputDir_ / (name + ".png");
+    const std::filesystem::path enlarged = outputDir_ / "ocr" / (name + ".png");
+    writePng(picture, shown);
+    if (!writePng(enlargedGrey(picture, kOcrScale), enlarged)) return {};
+    Environment env = desktop_.environment();
+    env["OMP_THREAD_LIMIT"] = "1";  // OpenMP on two cores makes it several times slower
+    const std::filesystem::path text = outputDir_ / "ocr" / name;
+    Launched tesseract({.argv = {"tesseract", enlarged.string(), text.string(), "-l", "eng", "--psm", "6"},
+                        .environment = env});
+    E2eDesktop::waitFor([&] { return !tesseract.running(); }, kOcrSeconds, 20);
+    std::ifstream in(text.string() + ".txt");
+    return normalized(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+std::string HudObserver::waitForWords(const std::string& phrase, const std::string& name, double seconds) {
+    std::string words;
+    E2eDesktop::waitFor(
+        [&] {
+            const Image shot = picture();
+            if (shot.empty()) return false;
+            words = read(shot, name);
+            return words.find(phrase) != std::string::npos;
+        },
+        seconds, 50);
+    return words;
+}
+
+}  // namespace veska::e2e
