@@ -90,19 +90,32 @@ protected:
         ASSERT_EQ(voice().post("/__fake/reset", "{}").status, 200);
     }
 
-    /// Reads the HUD until it says `phrase`; its picture is kept as `name`.png.
-    void expectWords(const std::string& phrase, const std::string& name) {
-        const std::string words = hud->waitForWords(phrase, name, kStepSeconds);
-        EXPECT_NE(words.find(phrase), std::string::npos) << "the HUD said: " << words;
+    /// Stops recording the HUD and expects it to have said these phrases in this order; the
+    /// picture of each is kept as OUTPUT/NAME.png (phrase, name pairs).
+    void expectHudSaid(const std::vector<std::pair<std::string, std::string>>& states) {
+        ASSERT_TRUE(recording);
+        const std::vector<std::string> said = recording->stop();
+        std::vector<std::string> phrases;
+        for (const auto& [phrase, name] : states) phrases.push_back(phrase);
+        std::string all;
+        for (const std::string& words : said) all += "[" + words + "] ";
+        EXPECT_TRUE(saidInOrder(said, phrases)) << "the HUD said: " << all;
+        for (const auto& [phrase, name] : states) {
+            for (const HudFrame& frame : recording->frames()) {
+                if (frame.words.find(phrase) == std::string::npos) continue;
+                writePng(frame.picture, output / (name + ".png"));
+                break;
+            }
+        }
     }
 
     static std::string clipboard() { return shellOutput("timeout 5 xclip -o -selection clipboard 2>/dev/null"); }
 
     testing::FakeService& voice() { return *desktop->voice(); }
 
-    /// Starts Veska and waits until it is ready for a dictation: it holds the fn key and its
-    /// start-up has checked the microphone (a capture stream came and went on the sound
-    /// server; before that check a first press only asks for the microphone).
+    /// Starts Veska and waits until it is ready for a dictation: its start-up has checked the
+    /// microphone (a capture stream came and went on the sound server; before that check a
+    /// first press only asks for the microphone) and it holds the fn key.
     void startVeska(json preferences = json::object()) {
         preferences["v2.openedOnce"] = true;
         const std::filesystem::path events = output / "sound-events.txt";
@@ -120,13 +133,17 @@ protected:
         veska = std::make_unique<VeskaProcess>(
             *desktop, VeskaOptions{.program = VESKA_PROGRAM, .preferences = preferences, .outputDir = output});
         ASSERT_EQ(veska->error(), "");
-        ASSERT_TRUE(E2eDesktop::waitFor([&] { return keyGrabbedByOther(desktop->x(), kFnKey) || !veska->running(); },
-                                        kStartSeconds, 50));
-        ASSERT_TRUE(veska->running()) << veska->stderrText();
+        // Its key monitor starts before its start-up work, which ends with the microphone check.
         ASSERT_TRUE(E2eDesktop::waitFor(
-            [&] { return readFile(events).find("'new' on source-output") != std::string::npos; }, kStartSeconds, 50))
-            << "veska never opened the microphone";
+            [&] {
+                return readFile(events).find("'new' on source-output") != std::string::npos || !veska->running();
+            },
+            kStartSeconds, 50));
+        ASSERT_TRUE(veska->running()) << veska->stderrText();
+        // Asked once it surely holds the key: a grab of ours while it takes it would refuse it.
+        ASSERT_TRUE(keyGrabbedByOther(desktop->x(), kFnKey)) << "veska does not hold the fn key";
         hud = std::make_unique<HudObserver>(*desktop, veska->pid(), output);
+        recording = std::make_unique<HudRecording>(*desktop, veska->pid(), output);
     }
 
     void tapFn() {
@@ -146,6 +163,7 @@ protected:
     }
 
     void TearDown() override {
+        recording.reset();
         if (veska) {
             EXPECT_TRUE(veska->running()) << "veska ended early:\n" << veska->stderrText();
             veska->stop();
@@ -156,6 +174,7 @@ protected:
     std::filesystem::path output;
     std::unique_ptr<VeskaProcess> veska;
     std::unique_ptr<HudObserver> hud;
+    std::unique_ptr<HudRecording> recording;
 };
 E2eDesktop* Dictation::desktop = nullptr;
 
@@ -168,16 +187,15 @@ TEST_F(Dictation, TappedFnTypesWhileSpeakingAndCorrectsAtTheEnd) {
     ASSERT_TRUE(view.focus());
 
     tapFn();
-    expectWords("listening", "listening");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD";
     desktop->mic()->play(speech(2));
     // Typed live, before the user stops.
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kLive; }, kStepSeconds)) << view.text().value_or("?");
 
     tapFn();
-    expectWords("finishing", "transcribing");
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kFinal; }, kStepSeconds)) << view.text().value_or("?");
-    expectWords("inserted", "done");
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the HUD stayed on screen";
+    expectHudSaid({{"listening", "listening"}, {"finishing", "transcribing"}, {"inserted", "done"}});
     EXPECT_EQ(view.text(), kFinal);
     // The final text is also left on the clipboard.
     EXPECT_EQ(clipboard(), kFinal);
@@ -205,7 +223,8 @@ TEST_F(Dictation, IntoXtermTheTextIsPasted) {
     // The terminal cannot be written through accessibility: what it got came by paste (the
     // accented letters are not on the keyboard) and by erasing keys for the correction.
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return term.text() == kFinal; }, kStepSeconds)) << term.text();
-    expectWords("inserted", "done");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the HUD stayed on screen";
+    expectHudSaid({{"finishing", "transcribing"}, {"inserted", "done"}});
     EXPECT_EQ(clipboard(), kFinal);
     EXPECT_EQ(connection()["problems"], json::array());
 }
@@ -227,7 +246,8 @@ TEST_F(Dictation, EscapeWhileStreamingTakesTheTextBackAndRestoresTheClipboard) {
     pressKey(desktop->x(), "Escape", true);
     pressKey(desktop->x(), "Escape", false);
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return term.text().empty(); }, kStepSeconds)) << term.text();
-    expectWords("stopped", "stopped");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the HUD stayed on screen";
+    expectHudSaid({{"stopped", "stopped"}});
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return clipboard() == before; }, kStepSeconds)) << clipboard();
     // Escape was Veska's while it streamed: the terminal never saw it.
     EXPECT_EQ(term.received().find('\x1b'), std::string::npos);
@@ -253,7 +273,8 @@ TEST_F(Dictation, HeldFnIsPushToTalk) {
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return connectionAudioBytes() >= 32000; }, kStepSeconds));
     pressKey(desktop->x(), kFnKey, false);
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return view.text() == kFinal; }, kStepSeconds)) << view.text().value_or("?");
-    expectWords("inserted", "done");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the HUD stayed on screen";
+    expectHudSaid({{"finishing", "transcribing"}, {"inserted", "done"}});
     EXPECT_EQ(connection()["messages"].back()["text"], R"({"type":"CloseStream"})");
 }
 
@@ -286,8 +307,9 @@ TEST_F(Dictation, ARefusedStreamShowsTheErrorAndTypesNothing) {
 
     tapFn();
     desktop->mic()->play(speech(1));
-    expectWords("disconnected", "error");
+    EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD";
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return !hud->window(); }, kStepSeconds)) << "the error stayed on screen";
+    expectHudSaid({{"disconnected", "error"}});
     EXPECT_EQ(view.text(), "");
     EXPECT_EQ(connection()["outcome"], "refused");
 }

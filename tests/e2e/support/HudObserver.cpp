@@ -33,6 +33,15 @@ Image enlargedGrey(const Image& image, int factor) {
     return out;
 }
 
+/// A floating panel, not a window of its own: the HUD, not the permission or dashboard windows.
+bool isHudLike(const WindowInfo& info) {
+    if (info.overrideRedirect) return true;
+    for (const std::string& type : info.types) {
+        if (type == "notification" || type == "tooltip" || type == "utility" || type == "dock") return true;
+    }
+    return false;
+}
+
 std::string normalized(const std::string& text) {
     std::string out;
     bool space = true;
@@ -71,6 +80,7 @@ std::optional<WindowInfo> HudObserver::window() {
     for (const WindowInfo& info : windowsOf(x_, veska_)) {
         if (!info.viewable || info.width < 8 || info.height < 8) continue;
         if (std::find(inTray.begin(), inTray.end(), info.id) != inTray.end()) continue;
+        if (!isHudLike(info)) continue;
         if (!best || info.width * info.height > best->width * best->height) best = info;
     }
     return best;
@@ -109,6 +119,56 @@ std::string HudObserver::waitForWords(const std::string& phrase, const std::stri
         },
         seconds, 50);
     return words;
+}
+
+HudRecording::HudRecording(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir)
+    : observer_(desktop, veska, outputDir), outputDir_(std::move(outputDir)), thread_([this] { run(); }) {}
+
+HudRecording::~HudRecording() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+void HudRecording::run() {
+    const auto start = std::chrono::steady_clock::now();
+    int lastWidth = -1;
+    int lastHeight = -1;
+    while (!stop_) {
+        Image shot = observer_.picture();
+        if (shot.width != lastWidth || shot.height != lastHeight) {
+            lastWidth = shot.width;
+            lastHeight = shot.height;
+            const double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            frames_.push_back({at, std::move(shot), {}});
+        } else if (!shot.empty() && !frames_.empty()) {
+            // The same state drawn again: the latest drawing stands for it (its text is complete).
+            frames_.back().picture = std::move(shot);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::vector<std::string> HudRecording::stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    std::vector<std::string> said;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        HudFrame& frame = frames_[i];
+        if (frame.picture.empty()) continue;
+        frame.words = observer_.read(frame.picture, "frame-" + std::to_string(i));
+        if (!frame.words.empty() && (said.empty() || said.back() != frame.words)) said.push_back(frame.words);
+    }
+    return said;
+}
+
+bool saidInOrder(const std::vector<std::string>& said, const std::vector<std::string>& phrases) {
+    std::size_t at = 0;
+    for (const std::string& phrase : phrases) {
+        while (at < said.size() && said[at].find(phrase) == std::string::npos) ++at;
+        if (at == said.size()) return false;
+        ++at;
+    }
+    return true;
 }
 
 }  // namespace veska::e2e

@@ -4,7 +4,9 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,7 +17,8 @@
 
 namespace veska::e2e {
 
-/// The HUD is the viewable window of Veska's process that is not in the tray. Uses its own
+/// The HUD is the viewable floating panel of Veska's process (override-redirect, or a
+/// notification, tooltip or utility window) that is not in the tray. Uses its own
 /// connection to the X server; one thread.
 class HudObserver {
 public:
@@ -41,6 +44,43 @@ private:
     std::filesystem::path outputDir_;
     Display* x_ = nullptr;
 };
+
+/// One look at the HUD: when, and what it showed (empty: not on screen).
+struct HudFrame {
+    double seconds = 0;  ///< since the recording started
+    Image picture;
+    std::string words;  ///< read by `HudRecording::read`
+};
+
+/// Records the HUD on a thread of its own (its own X connection), looking every 20 ms and
+/// keeping a frame each time it appears, disappears or changes size (a new state changes the
+/// pill's text, hence its width), so that states shown for a moment are not missed while the
+/// test is busy elsewhere. Stopped by `stop` or the destructor.
+class HudRecording {
+public:
+    HudRecording(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir);
+    ~HudRecording();
+    HudRecording(const HudRecording&) = delete;
+    HudRecording& operator=(const HudRecording&) = delete;
+
+    /// Stops looking, reads the words of every frame kept (saving each as frame-N.png) and
+    /// gives them in order, without repeats: what the user saw, state by state.
+    std::vector<std::string> stop();
+    /// The frames kept (after `stop`, with their words).
+    [[nodiscard]] const std::vector<HudFrame>& frames() const { return frames_; }
+
+private:
+    void run();
+
+    HudObserver observer_;
+    std::filesystem::path outputDir_;
+    std::vector<HudFrame> frames_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+/// Whether `said` holds each phrase in turn, in this order, each in a later entry than the last.
+[[nodiscard]] bool saidInOrder(const std::vector<std::string>& said, const std::vector<std::string>& phrases);
 
 /// Whether tesseract (with English) is installed.
 [[nodiscard]] bool ocrAvailable();

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -90,6 +91,34 @@ std::string windowName(Display* x, Window window) {
     return name;
 }
 
+std::vector<std::string> windowTypes(Display* x, Window window) {
+    const Atom property = XInternAtom(x, "_NET_WM_WINDOW_TYPE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<std::string> out;
+    if (XGetWindowProperty(x, window, property, 0, 16, False, XA_ATOM, &type, &format, &count, &after, &data) !=
+            Success ||
+        data == nullptr) {
+        return out;
+    }
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < count && format == 32; ++i) {
+        char* name = XGetAtomName(x, atoms[i]);
+        if (name == nullptr) continue;
+        std::string text = name;
+        XFree(name);
+        const std::string prefix = "_NET_WM_WINDOW_TYPE_";
+        if (text.rfind(prefix, 0) == 0) text = text.substr(prefix.size());
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        out.push_back(text);
+    }
+    XFree(data);
+    return out;
+}
+
 /// One channel of a pixel, scaled to 8 bits, from its mask.
 std::uint8_t channel(unsigned long pixel, unsigned long mask) {
     if (mask == 0) return 0;
@@ -150,6 +179,7 @@ std::optional<WindowInfo> describe(Display* x, Window window) {
     info.viewable = attributes.map_state == IsViewable;
     info.overrideRedirect = attributes.override_redirect != 0;
     info.name = windowName(x, window);
+    info.types = windowTypes(x, window);
     XClassHint hint{};
     if (XGetClassHint(x, window, &hint) != 0) {
         if (hint.res_class != nullptr) info.windowClass = hint.res_class;

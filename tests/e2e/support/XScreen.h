@@ -23,6 +23,8 @@ struct WindowInfo {
     bool overrideRedirect = false;
     std::string name;
     std::string windowClass;
+    /// _NET_WM_WINDOW_TYPE without its prefix, in lower case ("normal", "notification", ...).
+    std::vector<std::string> types;
 };
 
 /// The first top-level window (a child of the root, or a child's child, as toolkits nest
