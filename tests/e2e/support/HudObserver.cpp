@@ -13,6 +13,8 @@ namespace {
 /// Small interface text reads far better enlarged.
 constexpr int kOcrScale = 3;
 constexpr double kOcrSeconds = 30;
+/// A drawing darker than this share (in tenths) of the kept one is a fade, not a new state.
+constexpr int kKeepBrightnessTenths = 6;
 
 Image enlargedGrey(const Image& image, int factor) {
     Image out;
@@ -31,6 +33,15 @@ Image enlargedGrey(const Image& image, int factor) {
         }
     }
     return out;
+}
+
+/// How many pixels are not dark: how much of a drawing is on screen.
+int brightness(const Image& image) {
+    int count = 0;
+    for (std::size_t i = 0; i + 2 < image.rgb.size(); i += 3) {
+        if (image.rgb[i] + image.rgb[i + 1] + image.rgb[i + 2] > 3 * 64) ++count;
+    }
+    return count;
 }
 
 /// A floating panel, not a window of its own: the HUD, not the permission or dashboard windows.
@@ -100,25 +111,18 @@ std::string HudObserver::read(const Image& picture, const std::string& name) {
     if (!writePng(enlargedGrey(picture, kOcrScale), enlarged)) return {};
     Environment env = desktop_.environment();
     env["OMP_THREAD_LIMIT"] = "1";  // OpenMP on two cores makes it several times slower
-    const std::filesystem::path text = outputDir_ / "ocr" / name;
-    Launched tesseract({.argv = {"tesseract", enlarged.string(), text.string(), "-l", "eng", "--psm", "6"},
-                        .environment = env});
-    E2eDesktop::waitFor([&] { return !tesseract.running(); }, kOcrSeconds, 20);
-    std::ifstream in(text.string() + ".txt");
-    return normalized(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-}
-
-std::string HudObserver::waitForWords(const std::string& phrase, const std::string& name, double seconds) {
+    // Sparse text finds the words of a pill beside its icon; a block reads the listening card's
+    // lines in order: both are read and kept.
     std::string words;
-    E2eDesktop::waitFor(
-        [&] {
-            const Image shot = picture();
-            if (shot.empty()) return false;
-            words = read(shot, name);
-            return words.find(phrase) != std::string::npos;
-        },
-        seconds, 50);
-    return words;
+    for (const char* mode : {"11", "6"}) {
+        const std::filesystem::path text = outputDir_ / "ocr" / (name + "-psm" + mode);
+        Launched tesseract({.argv = {"tesseract", enlarged.string(), text.string(), "-l", "eng", "--psm", mode},
+                            .environment = env});
+        E2eDesktop::waitFor([&] { return !tesseract.running(); }, kOcrSeconds, 20);
+        std::ifstream in(text.string() + ".txt");
+        words += std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) + "\n";
+    }
+    return normalized(words);
 }
 
 HudRecording::HudRecording(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir)
@@ -140,8 +144,11 @@ void HudRecording::run() {
             lastHeight = shot.height;
             const double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             frames_.push_back({at, std::move(shot), {}});
-        } else if (!shot.empty() && !frames_.empty()) {
-            // The same state drawn again: the latest drawing stands for it (its text is complete).
+        } else if (!shot.empty() && !frames_.empty() &&
+                   brightness(shot) * 10 >= brightness(frames_.back().picture) * kKeepBrightnessTenths) {
+            // Drawn again at the same size: the latest drawing stands for the state (the first one
+            // may still show the last state's content), unless it is fading out, which without
+            // a compositor shows as black.
             frames_.back().picture = std::move(shot);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -34,9 +34,6 @@ public:
     /// The words on `picture`, read by tesseract (lower case, spaces collapsed); the picture is
     /// kept as OUTPUT/`name`.png.
     std::string read(const Image& picture, const std::string& name);
-    /// Looks at the HUD every `stepMs` until its words contain `phrase` (lower case) or
-    /// `seconds` pass; the last picture is kept as `name`.png. Gives the words last read.
-    std::string waitForWords(const std::string& phrase, const std::string& name, double seconds = 15);
 
 private:
     E2eDesktop& desktop_;
