@@ -155,7 +155,7 @@ public:
     [[nodiscard]] Atom atom(const char* name) const { return XInternAtom(user_, name, False); }
 
     /// Another application's window, mapped, taking button presses.
-    [[nodiscard]] Window makeWindow(int x, int y, int width, int height) const {
+    [[nodiscard]] Window makeWindow(int x, int y, int width, int height, double waitSeconds = 5) const {
         XSetWindowAttributes attributes{};
         attributes.background_pixel = WhitePixel(user_, DefaultScreen(user_));
         attributes.event_mask = ButtonPressMask | StructureNotifyMask | FocusChangeMask;
@@ -164,8 +164,9 @@ public:
                                             CopyFromParent, CWBackPixel | CWEventMask, &attributes);
         XMapWindow(user_, window);
         XSync(user_, False);
-        XEvent event;
-        while (XCheckTypedWindowEvent(user_, window, MapNotify, &event) == 0) {
+        // A window manager maps it when it has taken it in.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
+        while (!mapped(window) && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return window;
