@@ -14,6 +14,7 @@
 #include "core/ai/AITask.h"
 #include "core/ai/TextSession.h"
 #include "core/ai/TranslateLang.h"
+#include "core/app/StatusItemView.h"
 #include "runtime/Task.h"
 
 namespace veska {
@@ -98,6 +99,14 @@ public:
     [[nodiscard]] virtual std::string displayName() = 0;
 };
 
+/// The Grok console session, as far as the sign-in status needs it.
+class GrokWeb {
+public:
+    virtual ~GrokWeb() = default;
+    /// Whether the shared web store holds a Grok console session cookie.
+    virtual rt::Task<bool> hasSession() = 0;
+};
+
 // ---- Local core -----------------------------------------------------------------------------
 
 /// The file recorder of the ChatGPT speech source (16 kHz mono AAC in an MPEG-4 file, metered).
@@ -137,6 +146,14 @@ public:
     virtual rt::Task<nlohmann::json> prefs() = 0;
     /// Transcribes a recorded file; the recognised text (not trimmed).
     virtual rt::Task<std::string> transcribe(std::string filePath) = 0;
+    /// GET "/v1/status": the status document (an object).
+    virtual rt::Task<nlohmann::json> status() = 0;
+    /// PUT "/v1/config/prefs" with `prefs`, merged into the core's preferences.
+    virtual rt::Task<void> savePrefs(nlohmann::json prefs) = 0;
+    /// PUT "/v1/config/secrets" with `secrets`, an object of string values.
+    virtual rt::Task<void> saveSecrets(nlohmann::json secrets) = 0;
+    /// The core's base URL, without a trailing "/" (the dashboard page lives at its root).
+    [[nodiscard]] virtual std::string baseURL() const = 0;
 };
 
 // ---- AI engines -----------------------------------------------------------------------------
@@ -154,36 +171,27 @@ public:
     [[nodiscard]] virtual std::unique_ptr<TextSession> makeSession(AITask task) = 0;
 };
 
-// ---- Sign-in status and menu (the status polling and sign-in side) --------------------------
+// ---- Permissions ----------------------------------------------------------------------------
 
-/// The sign-in bookkeeping, the status polling and the sign-in windows. Its implementation keeps
-/// the controller's sign-in fields (`grokSignedIn`, `grokRejected`, `claudeAccount`,
-/// `claudeCheckedAt`, `claudeChecking`, `lastSttReady`…) and the popover in step.
-class SignInStatus {
-public:
-    virtual ~SignInStatus() = default;
-    /// Recomputes the three permissions and updates the menu, the popover and the tooltip.
-    virtual void refreshPermissionsMenu() = 0;
-    /// The 8-second status polling, with one refresh at once.
-    virtual void startStatusPolling() = 0;
-    /// One status refresh (preferences, status document, readiness of the speech source).
-    virtual rt::Task<void> refreshMenuStatus() = 0;
-    /// Checks the Claude account unless a check runs or (not forced) its time has not come.
-    virtual void refreshClaudeAccount(bool force) = 0;
-    /// Records a Claude account just checked.
-    virtual void noteClaudeAccount(const ClaudeAccount& account) = 0;
-    /// Records whether Grok accepts the user's session.
-    virtual void noteGrok(bool signedIn) = 0;
-    /// Shows the Claude sign-in window.
-    virtual void openClaudeLogin(bool forceRelogin) = 0;
-    /// Makes sure the core runs, then shows the dashboard window.
-    virtual void openDashboard() = 0;
+/// The three permissions Veska needs, as read at one moment.
+struct PermissionsSnapshot {
+    bool mic = false;  ///< microphone authorised
+    bool ax = false;   ///< Accessibility trusted (asked without prompting)
+    bool im = false;   ///< Input Monitoring granted
+
+    /// How many of the three are not granted.
+    [[nodiscard]] int missingCount() const { return int{!mic} + int{!ax} + int{!im}; }
+    bool operator==(const PermissionsSnapshot&) const = default;
 };
+
+// ---- Status menu and popover ----------------------------------------------------------------
 
 /// The status item's icon and menu entries.
 class StatusMenu {
 public:
     virtual ~StatusMenu() = default;
+    /// An entry of the status item's menu was chosen.
+    std::function<void(StatusAction action)> onAction;
     /// Creates the status item and its menu; called once at start-up.
     virtual void install() = 0;
     /// The icon: a symbol image name, with or without the setup badge.
@@ -192,6 +200,12 @@ public:
     virtual void setCancelEnabled(bool enabled) = 0;
     /// The launch-at-login entry's check mark.
     virtual void setLaunchAtLoginChecked(bool checked) = 0;
+    /// Chooses the tooltip from what needs the user's attention and stores the setup badge;
+    /// redraws the idle icon with it when no work runs (`workRunning` false).
+    virtual void updateStatus(const PermissionsSnapshot& snapshot, bool sttReady, const std::string& provider,
+                              bool workRunning) = 0;
+    /// Opens the status popover (a click on an update notice).
+    virtual void showPopover() = 0;
 };
 
 /// The status popover's model, as far as the controller writes it.
@@ -203,26 +217,75 @@ public:
     virtual void setWriteMode(const std::string& mode) = 0;
     virtual void setCanStop(bool canStop) = 0;
     virtual void setLaunchAtLogin(bool on) = 0;
+    /// The three permissions and how many of them are missing.
+    virtual void setPermissions(bool micOK, bool axOK, bool imOK, int missingPerms) = 0;
+    /// Whether the speech source is ready, the account shown for it and the source's name.
+    virtual void setSpeech(bool sttReady, std::optional<std::string> email, const std::string& sttProvider) = 0;
+    /// Whether read-aloud can run (Grok signed in) and the voice's shown name.
+    virtual void setReading(bool readReady, const std::string& voiceName) = 0;
 };
 
 // ---- Windows ------------------------------------------------------------------------------
 
-/// The permission setup window.
+/// The permission setup window's controller. Main executor.
 class PermissionsWindow {
 public:
     virtual ~PermissionsWindow() = default;
-    /// Called once every permission is granted while the window is open.
+    /// Called when every permission is granted: at `show(false)` instead of opening, on
+    /// "Check again" and on "Done".
     std::function<void()> onAllGranted;
     /// Shows the window; with `force`, even when every permission is granted.
     virtual void show(bool force) = 0;
+    /// Stops polling and takes the window off screen.
+    virtual void close() = 0;
 };
 
-/// The settings dashboard window (a page of the local core).
+/// The settings dashboard window (a page of the local core) as the controller drives it. The
+/// core implementation is `ConfigDashboardWindowController` over a platform web view.
 class DashboardWindow {
 public:
     virtual ~DashboardWindow() = default;
-    /// Sends the application's state (speech source, output language…) to the page, if open.
-    virtual void pushAppState() = 0;
+    /// Links of the page with the application's own URL scheme ("veska-voice-local://…").
+    std::function<void(const std::string& url)> onDeepLink;
+    /// The application's state as a JSON value, handed to the page by `applyApp`.
+    std::optional<std::string> appJSON;
+
+    /// Opens the window on `urlString` (the local core's default address when it does not parse).
+    virtual void show(const std::string& urlString) = 0;
+    /// Loads the last URL again, when the window is open.
+    virtual void reload() = 0;
+    /// Hands the three permissions to the page.
+    virtual void pushPerms(const PermissionsSnapshot& snapshot) = 0;
+    /// Hands `appJSON` to the page.
+    virtual void applyApp() = 0;
+    /// Whether the window (and its page) exists.
+    [[nodiscard]] virtual bool isOpen() const = 0;
+};
+
+/// The ChatGPT sign-in window: shows the service's sign-in page and watches for the session.
+/// Main executor; the callbacks are set before `show`.
+class ChatGPTLoginWindow {
+public:
+    virtual ~ChatGPTLoginWindow() = default;
+    /// The sign-in succeeded: the access token and the session answer (a JSON object).
+    std::function<void(const std::string& token, const std::optional<nlohmann::json>& session)> onSuccess;
+    /// The user cancelled or closed the window (not called by `close`).
+    std::function<void()> onCancel;
+
+    /// Opens the window; with `forceRelogin`, the ChatGPT cookies are removed first.
+    virtual void show(bool forceRelogin) = 0;
+    virtual void close() = 0;
+};
+
+/// A web sign-in window of one service (Claude or Grok). Main executor; the callbacks are set
+/// before `showLogin`.
+class WebLoginWindow {
+public:
+    virtual ~WebLoginWindow() = default;
+    std::function<void()> onLoginSuccess;
+    std::function<void()> onLoginCancel;
+    /// Opens the window; with `forceRelogin`, the service's cookies are removed first.
+    virtual void showLogin(bool forceRelogin) = 0;
 };
 
 /// The floating translation card, as far as the dictation side needs it.
@@ -272,6 +335,10 @@ public:
     virtual void showTranslateTargetMenu() = 0;
     /// Cancels the running translation, if any.
     virtual void cancelTranslation() = 0;
+    /// Translates `text` as if it were selected in the frontmost application (text service).
+    virtual void translateFromService(const std::string& text) = 0;
+    /// Reads `text` aloud (text service).
+    virtual void readText(const std::string& text) = 0;
 };
 
 /// The self-updater, as far as start-up and the menu icon need it.
@@ -282,6 +349,10 @@ public:
     virtual void registerNotificationCategories() = 0;
     virtual void startChecking() = 0;
     [[nodiscard]] virtual bool updateAvailable() = 0;
+    /// The version of the update that waits, if any.
+    [[nodiscard]] virtual std::optional<std::string> availableVersion() = 0;
+    /// Installs the waiting update (the update notice's install action).
+    virtual void install() = 0;
 };
 
 /// The application object: its kind, its text services, its end.

@@ -5,13 +5,13 @@
 
 namespace veska {
 
-AppDelegate::AppDelegate(AppEnvironment env, ApplicationShell& shell, const DesktopServices& desktop,
-                         const ports::SystemLanguages& systemLanguages)
-    : env_(env), shell_(shell), systemLanguages_(systemLanguages), hotkeys_(std::make_unique<HotKeyMonitor>(desktop)) {}
+AppDelegate::AppDelegate(AppEnvironment env, ApplicationShell& shell, const DesktopServices& desktop)
+    : env_(env), shell_(shell), hotkeys_(std::make_unique<HotKeyMonitor>(desktop)) {}
 
 AppDelegate::~AppDelegate() {
     // The monitor's callbacks reach the controller: silence them before either goes.
     watchdog_.cancel();
+    env_.menuBar.onAction = nullptr;
     hotkeys_.reset();
 }
 
@@ -19,9 +19,13 @@ void AppDelegate::applicationDidFinishLaunching() {
     shell_.setAccessory();
     appState_ = std::make_unique<AppState>(env_);
     AppState& app = *appState_;
+    std::weak_ptr<AppDelegate*> weak = self_;
+    env_.menuBar.onAction = [weak](StatusAction action) {
+        if (auto self = weak.lock()) (*self)->perform(action);
+    };
     env_.menuBar.install();
     app.refreshLaunchAtLoginMenu();
-    env_.status.refreshPermissionsMenu();
+    app.refreshPermissionsMenu();
     app.hotkeyMonitor = hotkeys_.get();
     wireGestures();
     wirePanels();
@@ -104,7 +108,7 @@ void AppDelegate::wirePanels() {
 
 rt::Task<void> AppDelegate::startupTask() {
     AppState& app = *appState_;
-    if (app.sttProvider == UserDefaults::kClaudeWeb && !app.claudeChecking) env_.status.refreshClaudeAccount(true);
+    if (app.sttProvider == UserDefaults::kClaudeWeb && !app.claudeChecking) app.refreshClaudeAccount(true);
     co_await env_.client.ensureCore();
     std::optional<nlohmann::json> prefs;
     try {
@@ -114,14 +118,14 @@ rt::Task<void> AppDelegate::startupTask() {
         prefs.reset();
     }
     if (prefs) {
-        AppStrings::setLocale(prefs, systemLanguages_);
+        AppStrings::setLocale(prefs, env_.systemLanguages);
         env_.popover.setOutput(app.dictationTarget);
         if (env_.updater.canNotify()) env_.updater.registerNotificationCategories();
     }
     env_.updater.startChecking();
-    env_.status.startStatusPolling();
+    app.startStatusPolling();
     app.enableLaunchAtLoginIfNeeded();
-    env_.status.refreshPermissionsMenu();
+    app.refreshPermissionsMenu();
     checkPermissionsOnStart();
     std::weak_ptr<AppDelegate*> weak = self_;
     watchdog_ = env_.main.every(kWatchdogSeconds, [weak] {
@@ -135,26 +139,55 @@ void AppDelegate::checkPermissionsOnStart() {
     const bool im = env_.selection.hasInputMonitoring();
     const bool openedOnce = UserDefaults::openedOnce(env_.prefs);
     if (openedOnce && mic && ax && im) return;
-    std::weak_ptr<AppDelegate*> weak = self_;
-    env_.permissionsWindow.onAllGranted = [weak] {
-        auto self = weak.lock();
-        if (!self || !(*self)->appState_) return;
-        (*self)->env_.status.refreshPermissionsMenu();
-        (*self)->appState_->setHUD(HUDState::Kind::done);
-    };
-    env_.permissionsWindow.show(true);
-    env_.status.refreshPermissionsMenu();
+    appState_->openPermissions(true);
+    appState_->refreshPermissionsMenu();
     if (openedOnce) return;
-    hop([this](AppState&) { env_.status.openDashboard(); });
+    hop([](AppState& app) { app.openDashboard(); });
     env_.prefs.set(UserDefaults::kOpenedOnce, true);
 }
 
 void AppDelegate::watchdog() {
-    env_.status.refreshPermissionsMenu();
+    if (appState_) appState_->refreshPermissionsMenu();
     hotkeys_->rearmTap();
 }
 
 void AppDelegate::quit() { scope_.start(env_.main, quitTask()); }
+
+void AppDelegate::perform(StatusAction action) {
+    if (action == StatusAction::quit) {
+        quit();
+        return;
+    }
+    if (!appState_) return;
+    AppState& app = *appState_;
+    switch (action) {
+        case StatusAction::cancelWork: app.cancelAll(); return;
+        case StatusAction::openDash: app.openDashboard(); return;
+        case StatusAction::openPerms: app.openPermissions(true); return;
+        case StatusAction::loginGPT: app.openChatGPTLogin(); return;
+        case StatusAction::toggleLaunchLogin: app.toggleLaunchAtLogin(); return;
+        case StatusAction::quit: return;
+    }
+}
+
+void AppDelegate::performService(std::string_view service, const std::string& text) {
+    if (!appState_) return;
+    if (service == "translateText") env_.actions.translateFromService(text);
+    if (service == "readAloud") env_.actions.readText(text);
+}
+
+void AppDelegate::notificationResponse(std::string_view actionIdentifier) {
+    if (actionIdentifier == kInstallUpdateAction) {
+        env_.updater.install();
+        return;
+    }
+    if (actionIdentifier == kDefaultNotificationAction) env_.menuBar.showPopover();
+}
+
+void AppDelegate::openURLs(const std::vector<std::string>& urls) {
+    if (!appState_) return;
+    for (const std::string& url : urls) appState_->handleExternalURL(url);
+}
 
 rt::Task<void> AppDelegate::quitTask() {
     if (appState_) appState_->cancelAll();

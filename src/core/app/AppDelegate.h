@@ -3,11 +3,13 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/app/AppState.h"
 #include "core/desktop/DesktopServices.h"
 #include "core/desktop/HotKeyMonitor.h"
-#include "ports/SystemLanguages.h"
 #include "runtime/Spawn.h"
 
 namespace veska {
@@ -19,8 +21,18 @@ public:
     /// The watchdog's period, in seconds.
     static constexpr double kWatchdogSeconds = 3.0;
 
-    AppDelegate(AppEnvironment env, ApplicationShell& shell, const DesktopServices& desktop,
-                const ports::SystemLanguages& systemLanguages);
+    /// The action of an update notice that installs the update.
+    static constexpr std::string_view kInstallUpdateAction = "veska.update.install";
+    /// The action of a click on the notice itself.
+    static constexpr std::string_view kDefaultNotificationAction = "default";
+
+    /// How a notice is presented while Veska is the active application.
+    struct NotificationPresentation {
+        bool banner = true;
+        bool sound = true;
+    };
+
+    AppDelegate(AppEnvironment env, ApplicationShell& shell, const DesktopServices& desktop);
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
     ~AppDelegate();
@@ -29,6 +41,18 @@ public:
     void applicationDidFinishLaunching();
     /// Cancels everything, then asks the application to end.
     void quit();
+
+    /// A command of the status item's menu.
+    void perform(StatusAction action);
+    /// A text service: "translateText" translates `text`, "readAloud" reads it; any other
+    /// name does nothing.
+    void performService(std::string_view service, const std::string& text);
+    /// A notice is about to be shown: as a banner with sound, even while Veska is active.
+    [[nodiscard]] static NotificationPresentation notificationWillPresent() { return {}; }
+    /// The user answered a notice with `actionIdentifier`.
+    void notificationResponse(std::string_view actionIdentifier);
+    /// Links handed to the application by the system.
+    void openURLs(const std::vector<std::string>& urls);
 
     [[nodiscard]] HotKeyMonitor& hotkeys() { return *hotkeys_; }
     /// The controller; exists once the launch callback has run.
@@ -48,7 +72,6 @@ private:
 
     AppEnvironment env_;
     ApplicationShell& shell_;
-    const ports::SystemLanguages& systemLanguages_;
     std::unique_ptr<HotKeyMonitor> hotkeys_;
     std::unique_ptr<AppState> appState_;
     rt::Timer watchdog_;

@@ -85,12 +85,6 @@ void AppState::clearTakeContext() {
     takeContext.reset();
 }
 
-void AppState::noteGrok(bool signedIn) {
-    grokSignedIn = signedIn;
-    grokRejected = !signedIn;
-    env_.status.noteGrok(signedIn);
-}
-
 // ---- settings ---------------------------------------------------------------------------------
 
 void AppState::setSttProvider(const std::string& value) {
@@ -98,7 +92,7 @@ void AppState::setSttProvider(const std::string& value) {
     if (sttProvider == normalized && env_.prefs.string(UserDefaults::kSttProvider) == normalized) return;
     sttProvider = normalized;
     env_.prefs.set(UserDefaults::kSttProvider, normalized);
-    configDashboard.pushAppState();
+    pushAppState();
 }
 
 void AppState::setDictationOutput(const std::optional<TranslateLang>& lang) {
@@ -106,7 +100,7 @@ void AppState::setDictationOutput(const std::optional<TranslateLang>& lang) {
     env_.prefs.set(UserDefaults::kDictationOutput, lang ? lang->code : std::string());
     if (lang) env_.prefs.set(UserDefaults::kDictationOutputLast, lang->code);
     env_.popover.setOutput(lang);
-    configDashboard.pushAppState();
+    pushAppState();
     if (isActiveWork()) return;
     setHUD(HUDState::info(lang ? AppStrings::outputNotice(lang->native) : AppStrings::outputAsSpokenNotice()));
 }

@@ -7,10 +7,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/ai/TranslateLang.h"
 #include "core/ai/WriteMode.h"
 #include "core/app/AppCollaborators.h"
+#include "core/web/ChatGPTSession.h"
 #include "core/desktop/HotKeyMonitor.h"
 #include "core/desktop/LiveTyper.h"
 #include "core/desktop/SelectionService.h"
@@ -19,6 +21,7 @@
 #include "ports/LoginItem.h"
 #include "ports/Permissions.h"
 #include "ports/Preferences.h"
+#include "ports/SystemLanguages.h"
 #include "ports/Workspace.h"
 #include "runtime/Executor.h"
 #include "runtime/Spawn.h"
@@ -40,7 +43,6 @@ struct AppEnvironment {
     MicRecorder& mic;
     ClaudeWeb& claude;
     AIEngines& ai;
-    SignInStatus& status;
     StatusMenu& menuBar;
     PopoverModel& popover;
     PermissionsWindow& permissionsWindow;
@@ -49,6 +51,14 @@ struct AppEnvironment {
     LanguageMenu& languageMenu;
     SelectionActions& actions;
     UpdaterHooks& updater;
+    GrokWeb& grok;
+    ChatGPTSession& chatgpt;
+    ChatGPTLoginWindow& chatgptLogin;
+    WebLoginWindow& claudeLogin;
+    WebLoginWindow& grokLogin;
+    const ports::SystemLanguages& systemLanguages;
+    /// The application's version ("2.4.1").
+    std::string version;
 };
 
 /// The compose context of a take: the text the AI reads, and whether it was cut to the limit.
@@ -136,6 +146,8 @@ public:
     std::optional<TranslateLang> translateTarget;
     std::optional<std::string> translateMarkdown;
     rt::Timer levelTimer;
+    /// The account shown for the speech source (the ChatGPT status document's, or Claude's).
+    std::optional<std::string> sttEmail;
 
     // ---- derived values ------------------------------------------------------------------------
     [[nodiscard]] bool isActiveWork() const;
@@ -172,8 +184,51 @@ public:
     void toggleLaunchAtLogin();
     void refreshLaunchAtLoginMenu();
 
-    /// Records Grok's sign-in state (the sign-in side keeps the popover and the dashboard).
+    // ---- sign-in state, status polling, dashboard --------------------------------------------
+    /// The application state as text pairs, in the order the dashboard's query carries them.
+    using StatePairs = std::vector<std::pair<std::string, std::string>>;
+
+    /// Period of the status refresh.
+    static constexpr double kStatusPollSeconds = 8.0;
+    /// Period of the ChatGPT access-token refresh while ChatGPT is the speech source.
+    static constexpr double kChatGPTRefreshSeconds = 720;
+    /// When the Claude account is checked again: after an answer, and after "unknown".
+    static constexpr double kClaudeRecheckSeconds = 600;
+    static constexpr double kClaudeUnknownRecheckSeconds = 60;
+
+    void startStatusPolling();
+    rt::Task<void> refreshMenuStatus();
+    rt::Task<void> refreshGrokState();
+    void refreshClaudeAccount(bool force);
+    void noteClaudeAccount(const ClaudeAccount& account);
+    void syncClaudePrefFlag();
     void noteGrok(bool signedIn);
+    void syncChatGPTRefresh();
+    /// Hands a ChatGPT access token to the local core; shows "Save token failed" when it fails.
+    /// True when it was saved.
+    rt::Task<bool> saveChatGPTToken(std::string token);
+    void openChatGPTLogin();
+    void openClaudeLogin(bool forceRelogin);
+    void openGrokLogin();
+    void openDashboard();
+    [[nodiscard]] StatePairs appState() const;
+    [[nodiscard]] std::string dashboardURL() const;
+    /// The application state as the dashboard page's JSON object.
+    [[nodiscard]] nlohmann::json appStateJSON() const;
+    void pushAppState();
+    void openPermissions(bool force);
+    void refreshPermissionsMenu();
+    /// The three permissions now (Accessibility asked without prompting).
+    [[nodiscard]] PermissionsSnapshot permissionsSnapshot() const;
+    /// Runs one AI request on a fixed sample ("translate", "fix" or "write") and reports it to
+    /// the dashboard page.
+    rt::Task<void> runAITest(std::string task);
+    /// Links of other applications ("veska-voice-local://config").
+    void handleExternalURL(const std::string& url);
+    /// Links of the dashboard page.
+    void handleDeepLink(const std::string& url);
+    /// The stored voice with each word capitalised, as shown.
+    [[nodiscard]] std::string voiceName() const;
 
     [[nodiscard]] const AppEnvironment& environment() const { return env_; }
     [[nodiscard]] static bool running(const rt::JoinHandle<void>& handle) { return handle.valid() && !handle.done(); }
@@ -226,10 +281,26 @@ private:
     rt::Task<std::optional<ComposeContext>> readComposeContext(std::optional<std::string> remembered);
     rt::Task<void> askMicAccess();
 
+    void statusTick();
+    [[nodiscard]] bool sttReadyForDisplay() const;
+    /// Applies the preferences the status refresh fetched.
+    void applyStatusPrefs(const nlohmann::json& prefs);
+    /// Whether the speech source is ready after a refresh, and the account shown for it; nothing
+    /// when the refresh could not tell (the previous state stays).
+    [[nodiscard]] std::optional<std::pair<bool, std::optional<std::string>>> sttReadiness(
+        const std::optional<nlohmann::json>& status);
+    rt::Task<void> checkClaudeAccount();
+    rt::Task<void> savePrefsQuietly(nlohmann::json prefs);
+    rt::Task<void> chatGPTLoggedIn(std::string token);
+    rt::Task<void> claudeLoggedIn();
+    rt::Task<void> showDashboard();
+    [[nodiscard]] std::function<void(const std::string&)> postDeepLink();
+
     AppEnvironment env_;
     rt::Timer returnToIdle_;
     /// Numbers the finishing tasks, so a task knows whether it is still the current one.
     std::uint64_t workSerial_ = 0;
+    rt::JoinHandle<void> statusRefresh_;
     std::shared_ptr<AppState*> self_ = std::make_shared<AppState*>(this);
     rt::Scope scope_;
 };

@@ -162,17 +162,17 @@ rt::Task<void> AppState::settleAndCopy(std::shared_ptr<LiveTyper> typer, std::st
 
 rt::Task<void> AppState::checkClaudeAfterNeedLogin(std::uint64_t action) {
     const ClaudeAccount account = co_await env_.claude.checkAccount();
-    env_.status.noteClaudeAccount(account);
+    noteClaudeAccount(account);
     if (userAction == action && !isActiveWork()) {
         const std::string service = env_.claude.displayName();
         if (account.kind == ClaudeAccount::Kind::signedOut) {
             setHUD(HUDState::error(AppStrings::signInTo(service)));
-            env_.status.openClaudeLogin(false);
+            openClaudeLogin(false);
         } else {
             setHUD(HUDState::error(AppStrings::serviceDisconnected(service)));
         }
     }
-    co_await env_.status.refreshMenuStatus();
+    co_await refreshMenuStatus();
 }
 
 void AppState::endClaudeSession() {

@@ -120,11 +120,11 @@ rt::Task<void> AppState::chatGPTStart(ContextTask context) {
         permissionsWindow.onAllGranted = [weak] {
             auto self = weak.lock();
             if (!self) return;
-            (*self)->env_.status.refreshPermissionsMenu();
+            (*self)->refreshPermissionsMenu();
             (*self)->setHUD(Kind::done);
         };
         permissionsWindow.show(true);
-        env_.status.refreshPermissionsMenu();
+        refreshPermissionsMenu();
         if (!micGranted()) {
             clearTakeContext();
             stop = true;

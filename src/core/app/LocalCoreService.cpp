@@ -19,4 +19,12 @@ rt::Task<std::string> LocalCoreService::transcribe(std::string filePath) {
     co_return co_await client_.transcribe(std::move(filePath));
 }
 
+rt::Task<nlohmann::json> LocalCoreService::status() { co_return co_await client_.status(); }
+
+rt::Task<void> LocalCoreService::savePrefs(nlohmann::json prefs) { co_await client_.savePrefs(std::move(prefs)); }
+
+rt::Task<void> LocalCoreService::saveSecrets(nlohmann::json secrets) {
+    co_await client_.saveSecrets(std::move(secrets));
+}
+
 }  // namespace veska

@@ -21,6 +21,10 @@ public:
     rt::Task<void> ensureCore() override;
     rt::Task<nlohmann::json> prefs() override;
     rt::Task<std::string> transcribe(std::string filePath) override;
+    rt::Task<nlohmann::json> status() override;
+    rt::Task<void> savePrefs(nlohmann::json prefs) override;
+    rt::Task<void> saveSecrets(nlohmann::json secrets) override;
+    [[nodiscard]] std::string baseURL() const override { return client_.baseURL; }
 
     /// The client, for the status refresh, preferences and secrets.
     [[nodiscard]] LocalCoreClient& client() { return client_; }

@@ -78,6 +78,12 @@ void setTranslateEngineProvider(TranslateEngineProvider provider);
 [[nodiscard]] std::string menuTooltipNeedsSetup(int missing);
 /// `provider`: the speech source, "chatgpt_web" or anything else for the Claude web service.
 [[nodiscard]] std::string menuTooltipSignIn(std::string_view provider);
+/// The status item's tooltip when nothing needs the user's attention.
+[[nodiscard]] std::string menuTooltipDefault();
+/// The settings dashboard window's title.
+[[nodiscard]] std::string dashboardTitle();
+/// The HUD message when a ChatGPT access token could not be handed to the local core.
+[[nodiscard]] std::string saveTokenFailed();
 [[nodiscard]] std::string modeName(Translator::WriteMode mode);
 [[nodiscard]] std::string permsProgress(int done, int total);
 [[nodiscard]] std::string permsSummary(int missing);

@@ -114,6 +114,14 @@ std::string permsProgress(int done, int total) {
     return pick(d + " / " + t + " hoàn tất", d + " of " + t + " done");
 }
 
+std::string menuTooltipDefault() {
+    return pick("Veska — nhấn hoặc giữ fn để nói · Esc huỷ", "Veska — tap or hold fn to dictate · Esc cancels");
+}
+
+std::string dashboardTitle() { return pick("Veska · Cài đặt", "Veska · Settings"); }
+
+std::string saveTokenFailed() { return "Save token failed"; }
+
 std::string permsSummary(int missing) {
     if (missing == 0) return pick("Đã sẵn sàng — nhấn fn để nói", "Ready — tap fn to speak");
     std::string k = std::to_string(missing);

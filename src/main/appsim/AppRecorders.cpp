@@ -4,42 +4,73 @@
 
 namespace veska::appsim {
 
-void RecordingStatusMenu::setIcon(const std::string& symbolName, bool setupBadge) {
-    if (symbolName != symbol || setupBadge != badge) {
-        log_.add("menuIcon", {{"symbol", symbolName}, {"badge", setupBadge}});
+void RecordingStatusItemView::setImage(const std::string& symbolName, const DesignTokens::StatusBarImage& image) {
+    const bool withBadge = image.badgeDot.has_value();
+    if (symbolName != symbol || withBadge != badge) {
+        log_.add("menuIcon", {{"symbol", symbolName}, {"badge", withBadge}});
     }
     symbol = symbolName;
-    badge = setupBadge;
+    badge = withBadge;
 }
 
-rt::Task<void> RecordingSignInStatus::refreshMenuStatus() {
-    ++calls["refreshMenuStatus"];
-    co_return;
+rt::Task<bool> FakeGrokWeb::hasSession() {
+    co_await rt::yieldNow();
+    co_return session;
 }
 
-void RecordingSignInStatus::noteClaudeAccount(const ClaudeAccount& account) {
-    ++calls["noteClaudeAccount"];
-    lastAccount = account;
+void RecordingDashboardView::create(const std::string& windowTitle) {
+    windowOpen = true;
+    title = windowTitle;
 }
 
-void RecordingSignInStatus::noteGrok(bool signedIn) {
-    ++calls["noteGrok"];
-    lastGrok = signedIn;
-    log_.add("grokSignIn", {{"signedIn", signedIn}});
-}
-
-void RecordingSignInStatus::openClaudeLogin(bool forceRelogin) {
-    ++calls["openClaudeLogin"];
-    log_.add("window", {{"name", "claudeLogin"}, {"force", forceRelogin}});
-}
-
-void RecordingSignInStatus::openDashboard() {
-    ++calls["openDashboard"];
+void RecordingDashboardView::load(const std::string& url, double /*timeoutSeconds*/) {
+    loads.push_back(url);
     log_.add("window", {{"name", "dashboard"}});
+    if (onNavigationFinished) onNavigationFinished();
+}
+
+bool RecordingDashboardView::click(const std::string& url) {
+    const bool allowed = !decideNavigation || decideNavigation(url);
+    if (allowed) load(url, 60);
+    return allowed;
+}
+
+void FakeChatGPTLoginWindow::show(bool forceRelogin) {
+    ++shows;
+    open = true;
+    log_.add("window", {{"name", "chatgptLogin"}, {"force", forceRelogin}});
+}
+
+void FakeChatGPTLoginWindow::succeed(const std::string& token) {
+    open = false;
+    if (onSuccess) onSuccess(token, nlohmann::json{{"accessToken", token}});
+}
+
+void FakeChatGPTLoginWindow::cancel() {
+    open = false;
+    if (onCancel) onCancel();
+}
+
+void FakeWebLoginWindow::showLogin(bool forceRelogin) {
+    ++shows;
+    open = true;
+    lastForce = forceRelogin;
+    log_.add("window", {{"name", name_}, {"force", forceRelogin}});
+}
+
+void FakeWebLoginWindow::succeed() {
+    open = false;
+    if (onLoginSuccess) onLoginSuccess();
+}
+
+void FakeWebLoginWindow::cancel() {
+    open = false;
+    if (onLoginCancel) onLoginCancel();
 }
 
 void FakePermissionsWindow::show(bool force) {
     ++shows;
+    open = true;
     log_.add("window", {{"name", "permissions"}, {"force", force}});
 }
 

@@ -4,24 +4,33 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/app/AppCollaborators.h"
+#include "core/app/DashboardWebView.h"
+#include "core/app/StatusItemView.h"
 #include "core/ui/HUDModel.h"
 #include "main/appsim/AppLog.h"
 
 namespace veska::appsim {
 
-class RecordingStatusMenu final : public StatusMenu {
+/// The status item on screen: its icon (logged as "menuIcon" when it changes), tooltip and
+/// menu entries.
+class RecordingStatusItemView final : public StatusItemView {
 public:
-    explicit RecordingStatusMenu(AppLog& log) : log_(log) {}
-    void install() override { installed = true; }
-    void setIcon(const std::string& symbolName, bool setupBadge) override;
+    explicit RecordingStatusItemView(AppLog& log) : log_(log) {}
+    bool hasSymbol(const std::string& symbolName) const override { return !symbolName.empty(); }
+    void show() override { shown = true; }
+    void setImage(const std::string& symbolName, const DesignTokens::StatusBarImage& image) override;
+    void setToolTip(const std::string& text) override { toolTip = text; }
     void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
     void setLaunchAtLoginChecked(bool checked) override { launchAtLoginChecked = checked; }
 
-    bool installed = false;
-    std::string symbol = "waveform";
+    bool shown = false;
+    std::string symbol;
     bool badge = false;
+    std::string toolTip;
     bool cancelEnabled = false;
     bool launchAtLoginChecked = false;
 
@@ -29,54 +38,81 @@ private:
     AppLog& log_;
 };
 
-class RecordingPopover final : public PopoverModel {
+/// The Grok console session: signed in or not, as the test says.
+class FakeGrokWeb final : public GrokWeb {
 public:
-    void setOutput(const std::optional<TranslateLang>& lang) override { output = lang; ++outputUpdates; }
-    void setWriteMode(const std::string& mode) override { writeMode = mode; }
-    void setCanStop(bool value) override { canStop = value; }
-    void setLaunchAtLogin(bool on) override { launchAtLogin = on; }
-
-    std::optional<TranslateLang> output;
-    int outputUpdates = 0;
-    std::string writeMode = "normal";
-    bool canStop = false;
-    bool launchAtLogin = false;
-};
-
-class RecordingSignInStatus final : public SignInStatus {
-public:
-    explicit RecordingSignInStatus(AppLog& log) : log_(log) {}
-    void refreshPermissionsMenu() override { ++calls["refreshPermissionsMenu"]; }
-    void startStatusPolling() override { ++calls["startStatusPolling"]; }
-    rt::Task<void> refreshMenuStatus() override;
-    void refreshClaudeAccount(bool /*force*/) override { ++calls["refreshClaudeAccount"]; }
-    void noteClaudeAccount(const ClaudeAccount& account) override;
-    void noteGrok(bool signedIn) override;
-    void openClaudeLogin(bool forceRelogin) override;
-    void openDashboard() override;
-
-    std::map<std::string, int> calls;
-    std::optional<ClaudeAccount> lastAccount;
-    std::optional<bool> lastGrok;
-
-private:
-    AppLog& log_;
+    rt::Task<bool> hasSession() override;
+    bool session = false;
 };
 
 class FakePermissionsWindow final : public PermissionsWindow {
 public:
     explicit FakePermissionsWindow(AppLog& log) : log_(log) {}
     void show(bool force) override;
+    void close() override { open = false; }
+    int shows = 0;
+    bool open = false;
+
+private:
+    AppLog& log_;
+};
+
+/// The dashboard's web view: loads and scripts are recorded; the page "loads" at once.
+class RecordingDashboardView final : public DashboardWebView {
+public:
+    explicit RecordingDashboardView(AppLog& log) : log_(log) {}
+    bool exists() const override { return windowOpen; }
+    void create(const std::string& title) override;
+    void load(const std::string& url, double timeoutSeconds) override;
+    void bringToFront() override { ++fronts; }
+    void evaluate(const std::string& javaScript) override { scripts.push_back(javaScript); }
+    /// The user closes the window.
+    void closeByUser() { windowOpen = false; }
+    /// The page follows a link; true when the navigation went ahead.
+    bool click(const std::string& url);
+
+    bool windowOpen = false;
+    std::string title;
+    std::vector<std::string> loads;
+    std::vector<std::string> scripts;
+    int fronts = 0;
+
+private:
+    AppLog& log_;
+};
+
+/// The ChatGPT sign-in window: the test finishes or cancels the sign-in.
+class FakeChatGPTLoginWindow final : public ChatGPTLoginWindow {
+public:
+    explicit FakeChatGPTLoginWindow(AppLog& log) : log_(log) {}
+    void show(bool forceRelogin) override;
+    void close() override { open = false; }
+    /// The user signs in and the session yields `token`.
+    void succeed(const std::string& token);
+    void cancel();
+
+    bool open = false;
     int shows = 0;
 
 private:
     AppLog& log_;
 };
 
-class FakeDashboard final : public DashboardWindow {
+/// A Claude or Grok sign-in window.
+class FakeWebLoginWindow final : public WebLoginWindow {
 public:
-    void pushAppState() override { ++pushes; }
-    int pushes = 0;
+    FakeWebLoginWindow(AppLog& log, std::string name) : log_(log), name_(std::move(name)) {}
+    void showLogin(bool forceRelogin) override;
+    void succeed();
+    void cancel();
+
+    bool open = false;
+    int shows = 0;
+    std::optional<bool> lastForce;
+
+private:
+    AppLog& log_;
+    std::string name_;
 };
 
 class FakeTranslationCard final : public TranslationCardWindow {
@@ -118,6 +154,10 @@ public:
     void signInForTranslation() override { ++calls["signInForTranslation"]; }
     void showTranslateTargetMenu() override { ++calls["showTranslateTargetMenu"]; }
     void cancelTranslation() override { ++calls["cancelTranslation"]; }
+    void translateFromService(const std::string& text) override { serviceTexts.emplace_back("translate", text); }
+    void readText(const std::string& text) override { serviceTexts.emplace_back("read", text); }
+
+    std::vector<std::pair<std::string, std::string>> serviceTexts;
 
     std::map<std::string, int> calls;
     bool paused = false;
@@ -129,11 +169,17 @@ public:
     void registerNotificationCategories() override { ++registrations; }
     void startChecking() override { ++checksStarted; }
     bool updateAvailable() override { return available; }
+    std::optional<std::string> availableVersion() override {
+        return available ? std::optional<std::string>(version) : std::nullopt;
+    }
+    void install() override { ++installs; }
 
     bool notify = true;
     bool available = false;
     int registrations = 0;
     int checksStarted = 0;
+    std::string version = "2.5.0";
+    int installs = 0;
 };
 
 class FakeApplicationShell final : public ApplicationShell {

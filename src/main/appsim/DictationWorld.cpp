@@ -11,6 +11,10 @@ DictationWorld::DictationWorld(rt::VirtualLoop& theLoop, sim::SimDesktop& theDes
       log(theLoop.main()),
       mic(theDesktop.permissions()),
       claude(theLoop.main()),
+      cookies(theLoop.lane("web")),
+      http(theLoop.lane("network")),
+      chatgpt(theLoop.main(), jar, http, ChatGPTSessionConfig{std::string(kChatGPTOrigin)}),
+      menu(statusItem, updater),
       panel(theLoop.main()),
       services_{theLoop.main(),
                 theLoop.lane("veska.selection"),
@@ -23,10 +27,35 @@ DictationWorld::DictationWorld(rt::VirtualLoop& theLoop, sim::SimDesktop& theDes
                 theDesktop.permissions()},
       selection_(services_),
       hud_(theLoop.main(), panel) {
-    AppEnvironment env{theLoop.main(), prefs,     theDesktop.permissions(), theDesktop.workspace(),
-                       theDesktop.pasteboard(), loginItem, selection_, hud_, core, mic, claude, ai, status, menu,
-                       popover,  permissionsWindow, dashboard, card, languageMenu, actions, updater};
-    delegate_ = std::make_unique<AppDelegate>(env, shell, services_, systemLanguages);
+    http.attach(chatgptServer);
+    AppEnvironment env{theLoop.main(),
+                       prefs,
+                       theDesktop.permissions(),
+                       theDesktop.workspace(),
+                       theDesktop.pasteboard(),
+                       loginItem,
+                       selection_,
+                       hud_,
+                       core,
+                       mic,
+                       claude,
+                       ai,
+                       menu,
+                       popover,
+                       permissionsWindow,
+                       dashboard,
+                       card,
+                       languageMenu,
+                       actions,
+                       updater,
+                       grok,
+                       chatgpt,
+                       chatgptLogin,
+                       claudeLogin,
+                       grokLogin,
+                       systemLanguages,
+                       "2.4.0"};
+    delegate_ = std::make_unique<AppDelegate>(env, shell, services_);
     hud_.model().onChange = [this] { observeHUD(); };
     ai.log = &log;
     core.log = &log;

@@ -3,8 +3,15 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "core/app/AppDelegate.h"
+#include "core/app/ConfigDashboardWindowController.h"
+#include "core/app/MenuBarController.h"
+#include "core/app/StatusPopoverModel.h"
+#include "core/web/ChatGPTSession.h"
+#include "core/web/WebCookieJar.h"
 #include "core/desktop/SelectionService.h"
 #include "core/ui/FloatingHUD.h"
 #include "main/appsim/AppLog.h"
@@ -12,7 +19,10 @@
 #include "main/appsim/FakeAI.h"
 #include "main/appsim/FakeCore.h"
 #include "main/appsim/FakeVoice.h"
+#include "platform/sim/SimCookieStore.h"
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimHttpClient.h"
+#include "platform/sim/SimHttpServer.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPreferences.h"
 #include "platform/sim/SimSystemLanguages.h"
@@ -25,6 +35,8 @@ namespace veska::appsim {
 /// `log` as they change.
 class DictationWorld {
 public:
+    static constexpr std::string_view kChatGPTOrigin = "https://chatgpt.test";
+
     DictationWorld(rt::VirtualLoop& loop, sim::SimDesktop& desktop);
     ~DictationWorld();
     DictationWorld(const DictationWorld&) = delete;
@@ -49,11 +61,22 @@ public:
     FakeLocalCore core;
     FakeClaudeWeb claude;
     FakeAIEngines ai;
-    RecordingSignInStatus status{log};
-    RecordingStatusMenu menu{log};
-    RecordingPopover popover;
+    FakeGrokWeb grok;
+    /// The shared web profile's cookies and the ChatGPT web service (at `kChatGPTOrigin`).
+    sim::SimCookieStore cookies;
+    sim::SimHttpServer chatgptServer{std::string(kChatGPTOrigin)};
+    sim::SimHttpClient http;
+    WebCookieJar jar{cookies};
+    ChatGPTSession chatgpt;
+    RecordingStatusItemView statusItem{log};
+    MenuBarController menu;
+    StatusPopoverModel popover;
     FakePermissionsWindow permissionsWindow{log};
-    FakeDashboard dashboard;
+    RecordingDashboardView dashboardView{log};
+    ConfigDashboardWindowController dashboard{dashboardView};
+    FakeChatGPTLoginWindow chatgptLogin{log};
+    FakeWebLoginWindow claudeLogin{log, "claudeLogin"};
+    FakeWebLoginWindow grokLogin{log, "grokLogin"};
     FakeTranslationCard card;
     FakeLanguageMenu languageMenu;
     FakeSelectionActions actions;

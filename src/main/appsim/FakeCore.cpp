@@ -44,4 +44,24 @@ rt::Task<std::string> FakeLocalCore::transcribe(std::string filePath) {
     co_return transcript;
 }
 
+rt::Task<nlohmann::json> FakeLocalCore::status() {
+    ++statusCalls;
+    co_await rt::yieldNow();
+    if (!statusDocument) throw FakeCoreError("Local core unreachable — start packages/local-core");
+    co_return *statusDocument;
+}
+
+rt::Task<void> FakeLocalCore::savePrefs(nlohmann::json prefs) {
+    co_await rt::yieldNow();
+    if (saveFailure) throw FakeCoreError(*saveFailure);
+    if (preferences) preferences->merge_patch(prefs);
+    savedPrefs.push_back(std::move(prefs));
+}
+
+rt::Task<void> FakeLocalCore::saveSecrets(nlohmann::json secrets) {
+    co_await rt::yieldNow();
+    if (saveFailure) throw FakeCoreError(*saveFailure);
+    savedSecrets.push_back(std::move(secrets));
+}
+
 }  // namespace veska::appsim

@@ -6,6 +6,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -53,6 +54,11 @@ public:
     rt::Task<void> ensureCore() override;
     rt::Task<nlohmann::json> prefs() override;
     rt::Task<std::string> transcribe(std::string filePath) override;
+    rt::Task<nlohmann::json> status() override;
+    /// Merges `prefs` into `preferences` (a JSON merge patch), unless `saveFailure` is set.
+    rt::Task<void> savePrefs(nlohmann::json prefs) override;
+    rt::Task<void> saveSecrets(nlohmann::json secrets) override;
+    [[nodiscard]] std::string baseURL() const override { return url; }
 
     /// What transcription answers; `transcribeError` wins when set.
     std::string transcript = "xin chào";
@@ -60,7 +66,16 @@ public:
     double transcribeSeconds = 0.5;
     /// The preferences; nothing: fetching them fails.
     std::optional<nlohmann::json> preferences = nlohmann::json::object();
+    /// The status document; nothing: fetching it fails.
+    std::optional<nlohmann::json> statusDocument = nlohmann::json{{"stt", {{"ready", true}}}};
+    /// Saving preferences and secrets fails with this message.
+    std::optional<std::string> saveFailure;
+    /// Every preferences and secrets document saved, in order.
+    std::vector<nlohmann::json> savedPrefs;
+    std::vector<nlohmann::json> savedSecrets;
+    std::string url = "http://127.0.0.1:8797";
     int ensureCalls = 0;
+    int statusCalls = 0;
     std::vector<std::string> transcribed;
     /// Where each transcription is reported as "transcribe", when set.
     AppLog* log = nullptr;

@@ -91,7 +91,8 @@ TEST(DictationAI, GrokSignInIsRecordedFromTheOutcome) {
     rig.tap();
     rig.tap(3);
     EXPECT_EQ(rig.app().grokSignedIn, true);
-    EXPECT_EQ(rig.world->status.lastGrok, true);
+    EXPECT_TRUE(rig.world->popover.readReady);
+    EXPECT_EQ(rig.world->popover.voiceName, "Eve");
     rig.world->ai.replies[AITask::fix] = {.text = std::nullopt, .error = TranslateError::Kind::signedOut, .seconds = 0.2};
     rig.tap();
     rig.tap(3);

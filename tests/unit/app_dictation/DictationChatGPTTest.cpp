@@ -9,8 +9,8 @@ TEST(DictationChatGPT, TapRecordsThenTapInsertsTheTranscript) {
     DictationRig rig;
     rig.tap();
     EXPECT_TRUE(rig.app().isRecording());
-    EXPECT_EQ(rig.world->menu.symbol, "mic.fill");
-    EXPECT_TRUE(rig.world->menu.cancelEnabled);
+    EXPECT_EQ(rig.world->statusItem.symbol, "mic.fill");
+    EXPECT_TRUE(rig.world->statusItem.cancelEnabled);
     rig.tap(0.1);
     EXPECT_TRUE(rig.app().busy);
     EXPECT_FALSE(rig.app().isRecording());
@@ -19,7 +19,7 @@ TEST(DictationChatGPT, TapRecordsThenTapInsertsTheTranscript) {
     EXPECT_FALSE(rig.app().busy);
     EXPECT_EQ(rig.hudStates(), (States{"listening", "transcribing: Transcribing…", "done: Inserted into Notes", "idle"}));
     EXPECT_TRUE(rig.world->mic.files.empty());
-    EXPECT_FALSE(rig.world->menu.cancelEnabled);
+    EXPECT_FALSE(rig.world->statusItem.cancelEnabled);
 }
 
 TEST(DictationChatGPT, TapWhilePermissionQuestionIsOpenCancelsTheStart) {
@@ -193,13 +193,13 @@ TEST(DictationChatGPT, ErrorWhileBusySchedulesNoReturnToIdle) {
     rig.app().busy = true;
     rig.app().setHUD(HUDState::error("boom"));
     rig.loop.runFor(3);
-    EXPECT_EQ(rig.world->menu.symbol, "exclamationmark.triangle.fill");
+    EXPECT_EQ(rig.world->statusItem.symbol, "exclamationmark.triangle.fill");
     rig.app().busy = false;
     rig.app().setHUD(HUDState::error("boom"));
     rig.loop.runFor(2.1);
-    EXPECT_EQ(rig.world->menu.symbol, "exclamationmark.triangle.fill");
+    EXPECT_EQ(rig.world->statusItem.symbol, "exclamationmark.triangle.fill");
     rig.loop.runFor(0.2);
-    EXPECT_EQ(rig.world->menu.symbol, "waveform");
+    EXPECT_EQ(rig.world->statusItem.symbol, "waveform");
 }
 
 TEST(DictationChatGPT, KeyboardPasteTargetWithoutInputMonitoringSaysSo) {

@@ -80,16 +80,18 @@ TEST(DictationClaude, NoCredentialsChecksTheAccountAndOpensSignIn) {
     rig.world->claude.account = ClaudeAccount::signedOut();
     rig.tap(3);
     EXPECT_EQ(rig.hudStates(), (States{"listening", "transcribing: Finishing the sentence…", "error: Sign in to claude.ai", "idle"}));
-    EXPECT_EQ(rig.world->status.calls["openClaudeLogin"], 1);
-    EXPECT_EQ(rig.world->status.calls["refreshMenuStatus"], 1);
-    EXPECT_EQ(rig.world->status.lastAccount, ClaudeAccount::signedOut());
+    EXPECT_EQ(rig.world->claudeLogin.shows, 1);
+    EXPECT_EQ(rig.world->claudeLogin.lastForce, false);
+    EXPECT_EQ(rig.app().claudeAccount, ClaudeAccount::signedOut());
+    EXPECT_EQ(rig.app().lastSttReady, false);
+    EXPECT_EQ(rig.world->statusItem.toolTip, "Veska — not signed in to claude.ai");
 }
 
 TEST(DictationClaude, NoCredentialsWithAnAccountSaysDisconnected) {
     DictationRig rig(claude());
     rig.world->claude.signedInCredentials = std::nullopt;
     rig.tap(1);
-    EXPECT_EQ(rig.world->status.calls["openClaudeLogin"], 0);
+    EXPECT_EQ(rig.world->claudeLogin.shows, 0);
     const States states = rig.hudStates();
     EXPECT_NE(std::find(states.begin(), states.end(), "error: claude.ai disconnected"), states.end());
 }

@@ -15,28 +15,33 @@ TEST(Startup, RunsItsStepsAndRemembersTheFirstRun) {
     first.launch();
     EXPECT_TRUE(first.shell.accessory);
     EXPECT_TRUE(first.shell.servicesProvided);
-    EXPECT_TRUE(first.menu.installed);
-    EXPECT_EQ(first.popover.outputUpdates, 1);
+    EXPECT_TRUE(first.statusItem.shown);
+    EXPECT_EQ(first.statusItem.toolTip, AppStrings::menuTooltipDefault());
     loop.runFor(1);
     EXPECT_TRUE(first.delegate().startupDone());
-    EXPECT_EQ(first.core.ensureCalls, 1);
-    EXPECT_EQ(first.popover.outputUpdates, 2);
+    // Once for start-up, once more before the dashboard opens.
+    EXPECT_EQ(first.core.ensureCalls, 2);
+    EXPECT_EQ(first.popover.output, first.app().dictationTarget);
     EXPECT_EQ(first.updater.checksStarted, 1);
-    EXPECT_EQ(first.status.calls["startStatusPolling"], 1);
-    EXPECT_EQ(first.status.calls["refreshClaudeAccount"], 1);
+    EXPECT_GE(first.core.statusCalls, 1);
+    EXPECT_EQ(first.claude.accountChecks, 1);
+    // Once started, the status is polled on the timer.
+    const int polled = first.core.statusCalls;
+    loop.runFor(AppState::kStatusPollSeconds);
+    EXPECT_EQ(first.core.statusCalls, polled + 1);
     // All granted, but the first run still shows the window once and opens the dashboard.
     EXPECT_EQ(first.permissionsWindow.shows, 1);
-    EXPECT_EQ(first.status.calls["openDashboard"], 1);
+    EXPECT_EQ(first.dashboardView.loads.size(), 1U);
     EXPECT_EQ(first.prefs.boolean(UserDefaults::kOpenedOnce), true);
     EXPECT_EQ(first.loginItem.status(), ports::LoginItemStatus::enabled);
-    EXPECT_TRUE(first.menu.launchAtLoginChecked);
+    EXPECT_TRUE(first.statusItem.launchAtLoginChecked);
 
     appsim::DictationWorld second(loop, desktop);
     second.prefs.set(UserDefaults::kOpenedOnce, true);
     second.launch();
     loop.runFor(1);
     EXPECT_EQ(second.permissionsWindow.shows, 0);
-    EXPECT_EQ(second.status.calls["openDashboard"], 0);
+    EXPECT_TRUE(second.dashboardView.loads.empty());
 }
 
 TEST(Startup, MissingPermissionShowsTheWindowOnLaterRunsToo) {
@@ -52,7 +57,7 @@ TEST(Startup, MissingPermissionShowsTheWindowOnLaterRunsToo) {
     loop.runFor(1);
     EXPECT_TRUE(world.delegate().startupDone());
     EXPECT_EQ(world.permissionsWindow.shows, 1);
-    EXPECT_EQ(world.status.calls["openDashboard"], 0);
+    EXPECT_TRUE(world.dashboardView.loads.empty());
     EXPECT_EQ(world.updater.checksStarted, 1);
 }
 
@@ -81,7 +86,7 @@ TEST(LaunchAtLogin, PrimedOnceAndNeverAgainAfterTheUserSwitchesItOff) {
     EXPECT_EQ(rig.world->loginItem.registrations(), 1);
     rig.app().toggleLaunchAtLogin();
     EXPECT_EQ(rig.world->loginItem.status(), ports::LoginItemStatus::notRegistered);
-    EXPECT_FALSE(rig.world->menu.launchAtLoginChecked);
+    EXPECT_FALSE(rig.world->statusItem.launchAtLoginChecked);
     EXPECT_FALSE(rig.world->popover.launchAtLogin);
     rig.app().enableLaunchAtLoginIfNeeded();
     EXPECT_EQ(rig.world->loginItem.registrations(), 1);
@@ -160,11 +165,13 @@ TEST(Settings, NoticesAreNotShownWhileWorkRuns) {
 
 TEST(Settings, SpeechSourceIsNormalisedAndPushedOnlyOnChange) {
     DictationRig rig;
+    rig.world->dashboard.appJSON.reset();
     rig.app().setSttProvider("something else");
     EXPECT_EQ(rig.app().sttProvider, "claude_web");
-    EXPECT_EQ(rig.world->dashboard.pushes, 1);
+    EXPECT_TRUE(rig.world->dashboard.appJSON);
+    rig.world->dashboard.appJSON.reset();
     rig.app().setSttProvider("claude_web");
-    EXPECT_EQ(rig.world->dashboard.pushes, 1);
+    EXPECT_FALSE(rig.world->dashboard.appJSON);
     rig.app().setSttProvider("chatgpt_web");
     EXPECT_EQ(rig.world->prefs.string(UserDefaults::kSttProvider), "chatgpt_web");
 }
@@ -180,7 +187,7 @@ TEST(Settings, SetupBadgeFollowsPermissionsReadinessAndUpdates) {
     rig.world->updater.available = false;
     rig.desktop.permissions().setGranted(ports::Permission::accessibility, false);
     rig.app().setHUD(HUDState::Kind::idle);
-    EXPECT_TRUE(rig.world->menu.badge);
+    EXPECT_TRUE(rig.world->statusItem.badge);
 }
 
 TEST(Settings, EscapeWithoutWorkClosesTheTranslationCard) {
