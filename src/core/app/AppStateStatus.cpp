@@ -81,6 +81,9 @@ std::optional<std::pair<bool, std::optional<std::string>>> AppState::sttReadines
     const std::optional<nlohmann::json>& status) {
     if (sttProvider == UserDefaults::kClaudeWeb) {
         refreshClaudeAccount(false);
+        // While the account cannot be told (not checked yet, or the check was inconclusive)
+        // the previous readiness stays.
+        if (claudeAccount.kind == ClaudeAccount::Kind::unknown) return std::nullopt;
         const bool signedIn = claudeAccount.kind == ClaudeAccount::Kind::signedIn;
         std::optional<std::string> email;
         if (signedIn && !claudeAccount.email.empty()) email = claudeAccount.email;

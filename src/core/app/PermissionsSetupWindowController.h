@@ -20,13 +20,7 @@ public:
     static constexpr int kPermissionCount = 3;
 
     /// The three permissions at one moment.
-    struct Snapshot {
-        bool mic = false;
-        bool ax = false;
-        bool im = false;
-        [[nodiscard]] int missingCount() const { return int{!mic} + int{!ax} + int{!im}; }
-        bool operator==(const Snapshot&) const = default;
-    };
+    using Snapshot = PermissionsSnapshot;
 
     struct Services {
         rt::Executor& main;
@@ -44,7 +38,7 @@ public:
     /// Otherwise shows the window, polls, and asks again for what is missing.
     void show(bool force) override;
     /// Stops polling and takes the window off screen.
-    void close();
+    void close() override;
 
     [[nodiscard]] Snapshot snapshot();
     /// What the window shows for `snapshot`, in the interface language.

@@ -113,6 +113,8 @@ DesktopApp::DesktopApp()
                      .grok = {&webSockets_, services_.url(Service::xaiAPI), speaker_.consoleOrigin(),
                               [this](std::string model) { return speaker_.textSessionSecret(std::move(model)); }},
                  }),
+      chatgpt_(main_, cookies_, http_, ChatGPTSessionConfig{services_.url(Service::chatgpt)}),
+      grokWeb_(web_, services_.names.xaiDomain),
       desktop_{main_,           lookups_,      liveTyperQueue_, *x11_->keys, *x11_->poster,
                pasteboard_,     accessibility_, *x11_->workspace, permissions_},
       selection_(desktop_) {
@@ -125,22 +127,26 @@ DesktopApp::DesktopApp()
     hudPanel_ = std::make_unique<platform::QtHUDPanel>(main_, [this] { return Translator::current(prefs_); });
     hud_ = std::make_unique<FloatingHUD>(main_, *hudPanel_);
     hudPanel_->attach(*hud_);
-    status_ = std::make_unique<InterimSignInStatus>(*hud_);
+    dashboard_.hud = hud_.get();
+    chatgptLogin_.hud = hud_.get();
+    claudeLogin_.hud = hud_.get();
+    grokLogin_.hud = hud_.get();
     actions_ = std::make_unique<UnbuiltSelectionActions>(*hud_);
     permissionsWindow_ = std::make_unique<PermissionsSetupWindowController>(
         PermissionsSetupWindowController::Services{main_, permissions_, selection_, mic_}, permissionsView_);
-    const AppEnvironment environment{main_,      prefs_,        permissions_,    *x11_->workspace, pasteboard_,
-                                     loginItem_, selection_,    *hud_,           core_,            mic_,
-                                     claude_,    ai_,           *status_,        statusMenu_,      popover_,
-                                     *permissionsWindow_, dashboard_, card_, languageMenu_, *actions_, updater_};
-    delegate_ = std::make_unique<AppDelegate>(environment, shell_, desktop_, languages_);
+    const AppEnvironment environment{main_,      prefs_,      permissions_,   *x11_->workspace,   pasteboard_,
+                                     loginItem_, selection_,  *hud_,          core_,              mic_,
+                                     claude_,    ai_,         statusMenu_,    popover_,           *permissionsWindow_,
+                                     dashboard_, card_,       languageMenu_,  *actions_,          updater_,
+                                     grokWeb_,   chatgpt_,    chatgptLogin_,  claudeLogin_,       grokLogin_,
+                                     languages_, VESKA_VERSION};
+    delegate_ = std::make_unique<AppDelegate>(environment, shell_, desktop_);
 }
 
 DesktopApp::~DesktopApp() {
     // The controller's tasks reach every part: it goes first, then the HUD it drives.
     delegate_.reset();
     actions_.reset();
-    status_.reset();
     permissionsWindow_.reset();
     hud_.reset();
     hudPanel_.reset();

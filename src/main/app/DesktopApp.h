@@ -17,6 +17,8 @@
 #include "core/voice/ClaudeSession.h"
 #include "core/voice/ClaudeWebService.h"
 #include "core/voice/GrokSpeaker.h"
+#include "core/voice/GrokWebSession.h"
+#include "core/web/ChatGPTSession.h"
 #include "core/web/WebCookieJar.h"
 #include "main/app/ConfinedPorts.h"
 #include "main/app/Interim.h"
@@ -118,6 +120,8 @@ private:
     ClaudeWebService claude_;
     GrokSpeaker speaker_;
     AIProviders ai_;
+    ChatGPTSession chatgpt_;
+    GrokWebSession grokWeb_;
     DesktopServices desktop_;
     SelectionService selection_;
     std::unique_ptr<platform::QtHUDPanel> hudPanel_;
@@ -131,9 +135,11 @@ private:
     platform::QtPermissionsView permissionsView_;
     std::unique_ptr<PermissionsSetupWindowController> permissionsWindow_;
     InterimDashboard dashboard_;
+    InterimChatGPTLogin chatgptLogin_;
+    InterimWebLogin claudeLogin_;
+    InterimWebLogin grokLogin_;
     AbsentTranslationCard card_;
     AbsentUpdater updater_;
-    std::unique_ptr<InterimSignInStatus> status_;
     std::unique_ptr<UnbuiltSelectionActions> actions_;
 
     std::unique_ptr<AppDelegate> delegate_;

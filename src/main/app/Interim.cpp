@@ -4,12 +4,16 @@
 
 namespace veska::app {
 
-void InterimSignInStatus::openClaudeLogin(bool /*forceRelogin*/) {
-    hud_.show(HUDState::info(notInThisVersion("Cửa sổ đăng nhập", "The sign-in window")));
+void InterimChatGPTLogin::show(bool /*forceRelogin*/) {
+    if (hud != nullptr) hud->show(HUDState::info(notInThisVersion("Cửa sổ đăng nhập", "The sign-in window")));
 }
 
-void InterimSignInStatus::openDashboard() {
-    hud_.show(HUDState::info(notInThisVersion("Bảng cài đặt", "The settings dashboard")));
+void InterimWebLogin::showLogin(bool /*forceRelogin*/) {
+    if (hud != nullptr) hud->show(HUDState::info(notInThisVersion("Cửa sổ đăng nhập", "The sign-in window")));
+}
+
+void InterimDashboard::show(const std::string& /*urlString*/) {
+    if (hud != nullptr) hud->show(HUDState::info(notInThisVersion("Bảng cài đặt", "The settings dashboard")));
 }
 
 }  // namespace veska::app

@@ -7,20 +7,18 @@
 
 namespace veska::app {
 
-class InterimSignInStatus final : public SignInStatus {
+/// The ChatGPT, Claude and Grok sign-in windows. `hud` is set once the HUD exists.
+class InterimChatGPTLogin final : public ChatGPTLoginWindow {
 public:
-    explicit InterimSignInStatus(FloatingHUD& hud) : hud_(hud) {}
-    void refreshPermissionsMenu() override {}
-    void startStatusPolling() override {}
-    rt::Task<void> refreshMenuStatus() override { co_return; }
-    void refreshClaudeAccount(bool /*force*/) override {}
-    void noteClaudeAccount(const ClaudeAccount& /*account*/) override {}
-    void noteGrok(bool /*signedIn*/) override {}
-    void openClaudeLogin(bool forceRelogin) override;
-    void openDashboard() override;
+    void show(bool forceRelogin) override;
+    void close() override {}
+    FloatingHUD* hud = nullptr;
+};
 
-private:
-    FloatingHUD& hud_;
+class InterimWebLogin final : public WebLoginWindow {
+public:
+    void showLogin(bool forceRelogin) override;
+    FloatingHUD* hud = nullptr;
 };
 
 class InterimStatusMenu final : public StatusMenu {
@@ -29,11 +27,19 @@ public:
     void setIcon(const std::string& /*symbolName*/, bool /*setupBadge*/) override {}
     void setCancelEnabled(bool /*enabled*/) override {}
     void setLaunchAtLoginChecked(bool /*checked*/) override {}
+    void updateStatus(const PermissionsSnapshot& /*snapshot*/, bool /*sttReady*/, const std::string& /*provider*/,
+                      bool /*workRunning*/) override {}
+    void showPopover() override {}
 };
 
 class InterimDashboard final : public DashboardWindow {
 public:
-    void pushAppState() override {}
+    void show(const std::string& urlString) override;
+    void reload() override {}
+    void pushPerms(const PermissionsSnapshot& /*snapshot*/) override {}
+    void applyApp() override {}
+    [[nodiscard]] bool isOpen() const override { return false; }
+    FloatingHUD* hud = nullptr;
 };
 
 }  // namespace veska::app

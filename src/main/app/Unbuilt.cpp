@@ -13,6 +13,10 @@ void UnbuiltSelectionActions::tell(std::string_view viFeature, std::string_view 
     hud_.show(HUDState::info(notInThisVersion(viFeature, enFeature)));
 }
 
+void UnbuiltSelectionActions::translateFromService(const std::string& /*text*/) {
+    tell("Dịch vùng chọn", "Translating the selection");
+}
+void UnbuiltSelectionActions::readText(const std::string& /*text*/) { tell("Đọc to", "Reading aloud"); }
 void UnbuiltSelectionActions::readSelection() { tell("Đọc to", "Reading aloud"); }
 void UnbuiltSelectionActions::translateSelection() { tell("Dịch vùng chọn", "Translating the selection"); }
 void UnbuiltSelectionActions::fixSelection() { tell("Sửa vùng chọn", "Fixing the selection"); }

@@ -32,6 +32,8 @@ public:
     void signInForTranslation() override;
     void showTranslateTargetMenu() override;
     void cancelTranslation() override {}
+    void translateFromService(const std::string& text) override;
+    void readText(const std::string& text) override;
 
 private:
     void tell(std::string_view viFeature, std::string_view enFeature);
@@ -52,6 +54,8 @@ public:
     void registerNotificationCategories() override {}
     void startChecking() override {}
     bool updateAvailable() override { return false; }
+    std::optional<std::string> availableVersion() override { return std::nullopt; }
+    void install() override {}
 };
 
 /// The status popover's model. There is no popover to draw it in this version; the values are
@@ -62,6 +66,9 @@ public:
     void setWriteMode(const std::string& mode) override { writeMode = mode; }
     void setCanStop(bool value) override { canStop = value; }
     void setLaunchAtLogin(bool on) override { launchAtLogin = on; }
+    void setPermissions(bool /*micOK*/, bool /*axOK*/, bool /*imOK*/, int /*missingPerms*/) override {}
+    void setSpeech(bool /*sttReady*/, std::optional<std::string> /*email*/, const std::string& /*sttProvider*/) override {}
+    void setReading(bool /*readReady*/, const std::string& /*voiceName*/) override {}
 
     std::optional<TranslateLang> output;
     std::string writeMode = "normal";

@@ -28,7 +28,8 @@ public:
     void setLaunchAtLoginChecked(bool checked) override { launchAtLoginChecked = checked; }
 
     bool shown = false;
-    std::string symbol;
+    /// The trace starts from the idle icon: only changes from it are logged.
+    std::string symbol = "waveform";
     bool badge = false;
     std::string toolTip;
     bool cancelEnabled = false;

@@ -57,16 +57,24 @@ DictationWorld::DictationWorld(rt::VirtualLoop& theLoop, sim::SimDesktop& theDes
                        "2.4.0"};
     delegate_ = std::make_unique<AppDelegate>(env, shell, services_);
     hud_.model().onChange = [this] { observeHUD(); };
+    popover.onChange = [this] { observePopover(); };
     ai.log = &log;
     core.log = &log;
 }
 
 DictationWorld::~DictationWorld() {
     hud_.model().onChange = nullptr;
+    popover.onChange = nullptr;
     delegate_.reset();
 }
 
 void DictationWorld::launch() { delegate_->applicationDidFinishLaunching(); }
+
+void DictationWorld::observePopover() {
+    if (popover.readReady == shownReadReady_) return;
+    shownReadReady_ = popover.readReady;
+    log.add("grokSignIn", {{"signedIn", popover.readReady}});
+}
 
 void DictationWorld::observeHUD() {
     const HUDModel& model = hud_.model();

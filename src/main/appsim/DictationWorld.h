@@ -86,6 +86,8 @@ public:
 
 private:
     void observeHUD();
+    /// Logs Grok's sign-in state as the popover shows it ("grokSignIn").
+    void observePopover();
 
     DesktopServices services_;
     SelectionService selection_;
@@ -93,6 +95,7 @@ private:
     std::unique_ptr<AppDelegate> delegate_;
     HUDState shownState_;
     std::string shownPreview_;
+    bool shownReadReady_ = false;
 };
 
 }  // namespace veska::appsim
