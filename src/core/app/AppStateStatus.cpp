@@ -134,6 +134,14 @@ void AppState::noteClaudeAccount(const ClaudeAccount& account) {
     claudeAccount = account;
     syncClaudePrefFlag();
     pushAppState();
+    if (sttProvider != UserDefaults::kClaudeWeb) return;
+    // The speech source's readiness follows the answer without waiting for the next refresh.
+    if (auto readiness = sttReadiness(std::nullopt)) {
+        lastSttReady = readiness->first;
+        sttEmail = readiness->second;
+    }
+    env_.popover.setSpeech(sttReadyForDisplay(), sttEmail, sttProvider);
+    refreshPermissionsMenu();
 }
 
 void AppState::syncClaudePrefFlag() {
