@@ -79,6 +79,10 @@ public:
 
     /// Starts a program on the desktop (a tray host); stopped with the desktop.
     void start(std::vector<std::string> args) { children_.emplace_back(std::move(args)); }
+    /// Ends the program started last, as a crash would.
+    void killLast() {
+        if (children_.size() > 1) children_.back().kill();
+    }
 
     /// The pointer moves to (x, y).
     void movePointer(int x, int y) const {

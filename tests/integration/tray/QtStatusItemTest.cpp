@@ -90,6 +90,21 @@ TEST_F(QtStatusItemTest, AppearsWhenATrayHostStartsAfterIt) {
     EXPECT_TRUE(spinUntil([&] { return embedded(item); }));
 }
 
+TEST_F(QtStatusItemTest, ComesBackWhenTheTrayHostRestarts) {
+    startHost();
+    platform::QtStatusItem item;
+    item.show();
+    ASSERT_TRUE(spinUntil([&] { return embedded(item); }));
+    desktop().killLast();
+    ASSERT_TRUE(spinUntil([] { return !hostRuns(); }));
+    startHost();
+    ASSERT_TRUE(hostRuns());
+    ASSERT_TRUE(spinUntil([&] { return embedded(item); }));
+    // Drawn in the new host, not just placed there.
+    const QImage shown = onScreen(item);
+    EXPECT_GE(count(shown, shown.rect(), dark), 15);
+}
+
 TEST_F(QtStatusItemTest, DrawsTheSymbolAndTheSetupBadge) {
     startHost();
     platform::QtStatusItem item;

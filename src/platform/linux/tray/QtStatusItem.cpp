@@ -76,7 +76,6 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), tray_(std::make
 }
 
 QtStatusItem::~QtStatusItem() {
-    hostWatcher_.reset();
     tray_->hide();
     tray_->setContextMenu(nullptr);
 }
@@ -86,17 +85,7 @@ bool QtStatusItem::hasSymbol(const std::string& symbolName) const {
 }
 
 void QtStatusItem::show() {
-    shown_ = true;
-    if (!hostWatcher_) hostWatcher_ = std::make_unique<TrayHostWatcher>([this] { hostAppeared(); });
-    redraw();
-    tray_->show();
-}
-
-void QtStatusItem::hostAppeared() {
-    if (!shown_) return;
-    // Qt embeds the icon only when it is shown while a host exists: show it again, in the new
-    // host's colours.
-    tray_->hide();
+    // Without a tray host Qt keeps the icon and embeds it when a host announces itself.
     redraw();
     tray_->show();
 }

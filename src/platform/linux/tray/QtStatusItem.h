@@ -10,14 +10,14 @@
 #include <string>
 
 #include "core/app/StatusItemView.h"
-#include "platform/linux/tray/TrayHostWatcher.h"
 
 namespace veska::platform {
 
 /// The tray icon: the symbol tinted like the panel's text (with the setup badge's orange dot
 /// when asked), the tooltip, a left click that activates the item, and a context menu with
 /// one entry per `StatusAction` (labels in the interface language of the moment the menu
-/// opens). Without a tray host `show` waits: the icon appears when a host announces itself.
+/// opens). Without a tray host the icon waits (Qt watches the tray selection): it appears when
+/// a host starts, and again in a host that restarts.
 /// Made on the GUI thread after the QApplication, destroyed before it.
 class QtStatusItem final : public StatusItemView {
 public:
@@ -43,16 +43,13 @@ public:
 private:
     void relabel();
     void redraw();
-    void hostAppeared();
 
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::map<StatusAction, QAction*> entries_;
     std::string symbol_ = "waveform";
     DesignTokens::StatusBarImage image_;
-    bool shown_ = false;
     bool launchAtLogin_ = false;
-    std::unique_ptr<TrayHostWatcher> hostWatcher_;
 };
 
 }  // namespace veska::platform
