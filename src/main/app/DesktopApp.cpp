@@ -104,6 +104,8 @@ DesktopApp::DesktopApp()
       claude_(ClaudeVoiceServices{main_, claudeQueue_, capture_, webSockets_, services_.url(Service::claude)},
               claudeSession_, services_.names.claudeDisplayName),
       speaker_(GrokSpeaker::Services{main_, http_, web_, prefs_, services_, &player_, &inhibitor_}),
+      grokWeb_(web_, services_.names.xaiDomain),
+      chatgpt_(main_, cookies_, http_, ChatGPTSessionConfig{.origin = services_.url(Service::chatgpt)}),
       ai_(main_, Translator::SessionPorts{
                      .http = &http_,
                      .env = &env_,
@@ -113,11 +115,10 @@ DesktopApp::DesktopApp()
                      .grok = {&webSockets_, services_.url(Service::xaiAPI), speaker_.consoleOrigin(),
                               [this](std::string model) { return speaker_.textSessionSecret(std::move(model)); }},
                  }),
-      chatgpt_(main_, cookies_, http_, ChatGPTSessionConfig{services_.url(Service::chatgpt)}),
-      grokWeb_(web_, services_.names.xaiDomain),
       desktop_{main_,           lookups_,      liveTyperQueue_, *x11_->keys, *x11_->poster,
                pasteboard_,     accessibility_, *x11_->workspace, permissions_},
-      selection_(desktop_) {
+      selection_(desktop_),
+      dashboardView_([this] { return web_.profile().profile(); }, configDir_ + "/window-frames.ini") {
     AppStrings::setServiceNames(services_.names);
     AppStrings::setLocale(std::nullopt, languages_);
     AppStrings::setTranslateEngineProvider([this] {
@@ -127,19 +128,42 @@ DesktopApp::DesktopApp()
     hudPanel_ = std::make_unique<platform::QtHUDPanel>(main_, [this] { return Translator::current(prefs_); });
     hud_ = std::make_unique<FloatingHUD>(main_, *hudPanel_);
     hudPanel_->attach(*hud_);
-    dashboard_.hud = hud_.get();
-    chatgptLogin_.hud = hud_.get();
-    claudeLogin_.hud = hud_.get();
-    grokLogin_.hud = hud_.get();
+    chatgptLogin_ = std::make_unique<UnbuiltChatGPTLoginWindow>(*hud_);
+    claudeLogin_ = std::make_unique<UnbuiltWebLoginWindow>(*hud_);
+    grokLogin_ = std::make_unique<UnbuiltWebLoginWindow>(*hud_);
+    menuBar_.onShowPopover = [this] {
+        hud_->show(HUDState::info(notInThisVersion("Bảng trạng thái", "The status popover")));
+    };
     actions_ = std::make_unique<UnbuiltSelectionActions>(*hud_);
     permissionsWindow_ = std::make_unique<PermissionsSetupWindowController>(
         PermissionsSetupWindowController::Services{main_, permissions_, selection_, mic_}, permissionsView_);
-    const AppEnvironment environment{main_,      prefs_,      permissions_,   *x11_->workspace,   pasteboard_,
-                                     loginItem_, selection_,  *hud_,          core_,              mic_,
-                                     claude_,    ai_,         statusMenu_,    popover_,           *permissionsWindow_,
-                                     dashboard_, card_,       languageMenu_,  *actions_,          updater_,
-                                     grokWeb_,   chatgpt_,    chatgptLogin_,  claudeLogin_,       grokLogin_,
-                                     languages_, VESKA_VERSION};
+    const AppEnvironment environment{.main = main_,
+                                     .prefs = prefs_,
+                                     .permissions = permissions_,
+                                     .workspace = *x11_->workspace,
+                                     .pasteboard = pasteboard_,
+                                     .loginItem = loginItem_,
+                                     .selection = selection_,
+                                     .hud = *hud_,
+                                     .client = core_,
+                                     .mic = mic_,
+                                     .claude = claude_,
+                                     .ai = ai_,
+                                     .menuBar = menuBar_,
+                                     .popover = popover_,
+                                     .permissionsWindow = *permissionsWindow_,
+                                     .configDashboard = dashboard_,
+                                     .card = card_,
+                                     .languageMenu = languageMenu_,
+                                     .actions = *actions_,
+                                     .updater = updater_,
+                                     .grok = grokWeb_,
+                                     .chatgpt = chatgpt_,
+                                     .chatgptLogin = *chatgptLogin_,
+                                     .claudeLogin = *claudeLogin_,
+                                     .grokLogin = *grokLogin_,
+                                     .systemLanguages = languages_,
+                                     .version = VESKA_VERSION};
     delegate_ = std::make_unique<AppDelegate>(environment, shell_, desktop_);
 }
 
@@ -147,6 +171,10 @@ DesktopApp::~DesktopApp() {
     // The controller's tasks reach every part: it goes first, then the HUD it drives.
     delegate_.reset();
     actions_.reset();
+    menuBar_.onShowPopover = nullptr;
+    grokLogin_.reset();
+    claudeLogin_.reset();
+    chatgptLogin_.reset();
     permissionsWindow_.reset();
     hud_.reset();
     hudPanel_.reset();

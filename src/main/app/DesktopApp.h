@@ -8,10 +8,13 @@
 #include "core/ai/MakeSession.h"
 #include "core/app/AIProviders.h"
 #include "core/app/AppDelegate.h"
+#include "core/app/ConfigDashboardWindowController.h"
 #include "core/app/FileMicRecorder.h"
 #include "core/app/LocalCoreService.h"
+#include "core/app/MenuBarController.h"
 #include "core/app/PermissionsSetupWindowController.h"
 #include "core/app/ServiceConfig.h"
+#include "core/app/StatusPopoverModel.h"
 #include "core/desktop/SelectionService.h"
 #include "core/ui/FloatingHUD.h"
 #include "core/voice/ClaudeSession.h"
@@ -21,7 +24,6 @@
 #include "core/web/ChatGPTSession.h"
 #include "core/web/WebCookieJar.h"
 #include "main/app/ConfinedPorts.h"
-#include "main/app/Interim.h"
 #include "main/app/LazyWebProfile.h"
 #include "main/app/Unbuilt.h"
 #include "platform/linux/JsonFilePreferences.h"
@@ -40,8 +42,10 @@
 #include "platform/linux/qt/QtMainExecutor.h"
 #include "platform/linux/qt/QtPasteboard.h"
 #include "platform/linux/recorder/PulseFileRecorder.h"
+#include "platform/linux/tray/QtStatusItem.h"
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 #include "platform/linux/windows/QtApplicationShell.h"
+#include "platform/linux/windows/QtDashboardWebView.h"
 #include "platform/linux/windows/QtLanguageMenu.h"
 #include "platform/linux/windows/QtPermissionsView.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
@@ -119,9 +123,9 @@ private:
     ClaudeSession claudeSession_;
     ClaudeWebService claude_;
     GrokSpeaker speaker_;
-    AIProviders ai_;
-    ChatGPTSession chatgpt_;
     GrokWebSession grokWeb_;
+    ChatGPTSession chatgpt_;
+    AIProviders ai_;
     DesktopServices desktop_;
     SelectionService selection_;
     std::unique_ptr<platform::QtHUDPanel> hudPanel_;
@@ -130,16 +134,18 @@ private:
     // Windows, menus and the parts this version does not have.
     platform::QtApplicationShell shell_;
     platform::QtLanguageMenu languageMenu_;
-    InterimStatusMenu statusMenu_;
-    PopoverValues popover_;
+    AbsentUpdater updater_;
+    platform::QtStatusItem statusItem_;
+    MenuBarController menuBar_{statusItem_, updater_};
+    StatusPopoverModel popover_;
     platform::QtPermissionsView permissionsView_;
     std::unique_ptr<PermissionsSetupWindowController> permissionsWindow_;
-    InterimDashboard dashboard_;
-    InterimChatGPTLogin chatgptLogin_;
-    InterimWebLogin claudeLogin_;
-    InterimWebLogin grokLogin_;
+    platform::QtDashboardWebView dashboardView_;
+    ConfigDashboardWindowController dashboard_{dashboardView_};
     AbsentTranslationCard card_;
-    AbsentUpdater updater_;
+    std::unique_ptr<UnbuiltChatGPTLoginWindow> chatgptLogin_;
+    std::unique_ptr<UnbuiltWebLoginWindow> claudeLogin_;
+    std::unique_ptr<UnbuiltWebLoginWindow> grokLogin_;
     std::unique_ptr<UnbuiltSelectionActions> actions_;
 
     std::unique_ptr<AppDelegate> delegate_;

@@ -55,25 +55,29 @@ public:
     void startChecking() override {}
     bool updateAvailable() override { return false; }
     std::optional<std::string> availableVersion() override { return std::nullopt; }
+    /// Never offered: no update is ever waiting.
     void install() override {}
 };
 
-/// The status popover's model. There is no popover to draw it in this version; the values are
-/// kept for the status menu and the dashboard.
-class PopoverValues final : public PopoverModel {
+/// The ChatGPT sign-in window: opening it says it is missing; it never reports a sign-in.
+class UnbuiltChatGPTLoginWindow final : public ChatGPTLoginWindow {
 public:
-    void setOutput(const std::optional<TranslateLang>& lang) override { output = lang; }
-    void setWriteMode(const std::string& mode) override { writeMode = mode; }
-    void setCanStop(bool value) override { canStop = value; }
-    void setLaunchAtLogin(bool on) override { launchAtLogin = on; }
-    void setPermissions(bool /*micOK*/, bool /*axOK*/, bool /*imOK*/, int /*missingPerms*/) override {}
-    void setSpeech(bool /*sttReady*/, std::optional<std::string> /*email*/, const std::string& /*sttProvider*/) override {}
-    void setReading(bool /*readReady*/, const std::string& /*voiceName*/) override {}
+    explicit UnbuiltChatGPTLoginWindow(FloatingHUD& hud) : hud_(hud) {}
+    void show(bool forceRelogin) override;
+    void close() override {}
 
-    std::optional<TranslateLang> output;
-    std::string writeMode = "normal";
-    bool canStop = false;
-    bool launchAtLogin = false;
+private:
+    FloatingHUD& hud_;
+};
+
+/// A web sign-in window (Claude or Grok): opening it says it is missing.
+class UnbuiltWebLoginWindow final : public WebLoginWindow {
+public:
+    explicit UnbuiltWebLoginWindow(FloatingHUD& hud) : hud_(hud) {}
+    void showLogin(bool forceRelogin) override;
+
+private:
+    FloatingHUD& hud_;
 };
 
 }  // namespace veska::app

@@ -2,6 +2,8 @@
 // signal; without an X display it says why and fails.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -14,6 +16,50 @@
 
 namespace veska {
 namespace {
+
+/// Whether a window of Veska's (WM_CLASS "veska") sits inside another client's window below
+/// `window`: the tray icon, embedded by the tray host.
+bool embeddedVeskaWindow(Display* x, Window window, bool belowRoot) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(x, window, &root, &parent, &children, &count) == 0) return false;
+    bool found = false;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        XClassHint hint{};
+        if (belowRoot && XGetClassHint(x, children[i], &hint) != 0) {
+            found = hint.res_name != nullptr && std::string(hint.res_name) == "veska";
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (!found) found = embeddedVeskaWindow(x, children[i], true);
+    }
+    if (children != nullptr) XFree(children);
+    return found;
+}
+
+/// The children of the root window that are not Veska's own.
+std::vector<Window> topLevels(Display* x) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> out;
+    if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count) == 0) return out;
+    for (unsigned int i = 0; i < count; ++i) {
+        XClassHint hint{};
+        bool ours = false;
+        if (XGetClassHint(x, children[i], &hint) != 0) {
+            ours = hint.res_name != nullptr && std::string(hint.res_name) == "veska";
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        if (!ours) out.push_back(children[i]);
+    }
+    if (children != nullptr) XFree(children);
+    return out;
+}
 
 nlohmann::json readJson(const std::filesystem::path& path) {
     std::ifstream in(path);
@@ -45,6 +91,18 @@ TEST(VeskaSmoke, StartsOnADesktopAndEndsCleanlyOnSigterm) {
         },
         30, 50))
         << stderrText();
+    // The tray icon is embedded in the tray host.
+    if (desktop.trayWindow() != 0) {
+        EXPECT_TRUE(e2e::E2eDesktop::waitFor(
+            [&] {
+                for (Window top : topLevels(desktop.x())) {
+                    if (embeddedVeskaWindow(desktop.x(), top, false)) return true;
+                }
+                return false;
+            },
+            15, 50))
+            << stderrText();
+    }
     // Launch at login is switched on once, on the first run.
     const auto& environment = home.environment();
     const std::string configHome = environment.contains("XDG_CONFIG_HOME") ? environment.at("XDG_CONFIG_HOME")
