@@ -84,6 +84,11 @@ void setTranslateEngineProvider(TranslateEngineProvider provider);
 [[nodiscard]] std::string dashboardTitle();
 /// The HUD message when a ChatGPT access token could not be handed to the local core.
 [[nodiscard]] std::string saveTokenFailed();
+/// The ChatGPT sign-in window: its note on the session, its help once polling gave up, and its
+/// cancel button.
+[[nodiscard]] std::string chatgptLoginNote();
+[[nodiscard]] std::string chatgptLoginHelp();
+[[nodiscard]] std::string cancelButton();
 [[nodiscard]] std::string modeName(Translator::WriteMode mode);
 [[nodiscard]] std::string permsProgress(int done, int total);
 [[nodiscard]] std::string permsSummary(int missing);

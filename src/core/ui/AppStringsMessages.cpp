@@ -122,6 +122,16 @@ std::string dashboardTitle() { return pick("Veska · Cài đặt", "Veska · Set
 
 std::string saveTokenFailed() { return "Save token failed"; }
 
+std::string chatgptLoginNote() {
+    return pick("Phiên được lấy tự động và làm mới định kỳ.", "Your session is captured and refreshed automatically.");
+}
+
+std::string chatgptLoginHelp() {
+    return pick("Chưa xong — thử lại hoặc kiểm tra mạng.", "Not finished — try again or check your network.");
+}
+
+std::string cancelButton() { return pick("Huỷ", "Cancel"); }
+
 std::string permsSummary(int missing) {
     if (missing == 0) return pick("Đã sẵn sàng — nhấn fn để nói", "Ready — tap fn to speak");
     std::string k = std::to_string(missing);
