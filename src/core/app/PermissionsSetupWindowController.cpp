@@ -21,7 +21,8 @@ PermissionStepView step(const char* symbol, std::string title, std::string reaso
 
 }  // namespace
 
-PermissionsSetupWindowController::PermissionsSetupWindowController(Services services, PermissionsSetupView& view)
+PermissionsSetupWindowController::PermissionsSetupWindowController(Services services,
+                                                                   PermissionsSetupView& view)
     : services_(services), view_(view) {
     view_.onOpenSettings = [this](int which) { openSettings(which); };
     view_.onCheckAgain = [this] { recheck(); };
@@ -52,18 +53,21 @@ PermissionsSetupContent PermissionsSetupWindowController::content(const Snapshot
         .title = pick("Veska · Quyền", "Veska · Permissions"),
         .heading = pick("Ba quyền để bắt đầu", "Three permissions to start"),
         .progress = AppStrings::permsProgress(kPermissionCount - missing, kPermissionCount),
-        .note = pick("Trên X11: micro là thiết bị thu âm mở được, Trợ năng là kênh trợ năng của màn hình nền "
-                     "(AT-SPI), Theo dõi phím là hai phần mở rộng XInput và XTest của màn hình. Bật một lần là "
-                     "các lần sau không hỏi lại.",
-                     "On X11 the microphone is a sound input that opens, Accessibility is the desktop's "
-                     "accessibility bus (AT-SPI), and Input Monitoring is the display's XInput and XTest "
-                     "extensions. Once they are on, Veska does not ask again."),
+        .note =
+            pick("Trên X11: micro là thiết bị thu âm mở được, Trợ năng là kênh trợ năng của màn hình nền "
+                 "(AT-SPI), Theo dõi phím là hai phần mở rộng XInput và XTest của màn hình. Bật một lần là "
+                 "các lần sau không hỏi lại.",
+                 "On X11 the microphone is a sound input that opens, Accessibility is the desktop's "
+                 "accessibility bus (AT-SPI), and Input Monitoring is the display's XInput and XTest "
+                 "extensions. Once they are on, Veska does not ask again."),
         .summary = AppStrings::permsSummary(missing),
         .ready = missing == 0,
         .successText = AppStrings::permsSummary(0),
-        .steps = {step("mic.fill", "Microphone", pick("Để nghe bạn nói", "So we can hear you speak"), snapshot.mic),
+        .steps = {step("mic.fill", "Microphone", pick("Để nghe bạn nói", "So we can hear you speak"),
+                       snapshot.mic),
                   step("accessibility", pick("Trợ năng", "Accessibility"),
-                       pick("Để dán chữ vào app đang gõ", "To paste into the app you're typing in"), snapshot.ax),
+                       pick("Để dán chữ vào app đang gõ", "To paste into the app you're typing in"),
+                       snapshot.ax),
                   step("keyboard", pick("Theo dõi phím", "Input Monitoring"),
                        pick("Để dán vào Terminal và CLI", "To paste into Terminal and CLI"), snapshot.im)},
         .checkAgainTitle = pick("Kiểm tra lại", "Check again"),
@@ -91,7 +95,9 @@ void PermissionsSetupWindowController::close() {
     view_.hide();
 }
 
-void PermissionsSetupWindowController::refreshUI() { view_.render(content(snapshot())); }
+void PermissionsSetupWindowController::refreshUI() {
+    view_.render(content(snapshot()));
+}
 
 void PermissionsSetupWindowController::startPolling() {
     stopPolling();

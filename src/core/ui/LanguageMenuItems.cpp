@@ -4,16 +4,18 @@
 
 namespace veska {
 
-std::vector<LanguageMenuItem> languageMenuItems(const std::optional<TranslateLang>& current, bool includeAsSpoken,
-                                                bool includeAuto) {
+std::vector<LanguageMenuItem> languageMenuItems(const std::optional<TranslateLang>& current,
+                                                bool includeAsSpoken, bool includeAuto) {
     std::vector<LanguageMenuItem> items;
     const auto add = [&](std::string title, std::optional<TranslateLang> value) {
         const bool checked = value == current;
-        items.push_back({.separator = false, .title = std::move(title), .value = std::move(value), .checked = checked});
+        items.push_back(
+            {.separator = false, .title = std::move(title), .value = std::move(value), .checked = checked});
     };
     const LanguageMenuItem separator{.separator = true, .title = {}, .value = std::nullopt, .checked = false};
     if (includeAuto) {
-        add(AppStrings::pick("Tự động: Anh → Việt, Việt → Anh", "Automatic: English → Vietnamese, Vietnamese → English"),
+        add(AppStrings::pick("Tự động: Anh → Việt, Việt → Anh",
+                             "Automatic: English → Vietnamese, Vietnamese → English"),
             TranslateLang::swap());
         items.push_back(separator);
     }

@@ -49,8 +49,9 @@ ports::AXResult<ports::AXValue> ConfinedAccessibility::attribute(ports::AXElemen
 }
 ports::AXResult<ports::AXValue> ConfinedAccessibility::parameterizedAttribute(
     ports::AXElement element, ports::AXParameterizedAttribute attribute, const ports::AXValue& parameter) {
-    return home_.call(
-        [this, element, attribute, &parameter] { return inner_.parameterizedAttribute(element, attribute, parameter); });
+    return home_.call([this, element, attribute, &parameter] {
+        return inner_.parameterizedAttribute(element, attribute, parameter);
+    });
 }
 ports::AXResult<bool> ConfinedAccessibility::isAttributeSettable(ports::AXElement element,
                                                                  ports::AXAttribute attribute) {
@@ -58,7 +59,8 @@ ports::AXResult<bool> ConfinedAccessibility::isAttributeSettable(ports::AXElemen
 }
 ports::AXError ConfinedAccessibility::setAttribute(ports::AXElement element, ports::AXAttribute attribute,
                                                    const ports::AXValue& value) {
-    return home_.call([this, element, attribute, &value] { return inner_.setAttribute(element, attribute, value); });
+    return home_.call(
+        [this, element, attribute, &value] { return inner_.setAttribute(element, attribute, value); });
 }
 
 std::vector<ports::RunningApp> LockedWorkspace::runningApplications() const {

@@ -66,11 +66,13 @@ public:
     ports::AXElement application(std::int32_t pid) override;
     ports::AXResult<std::int32_t> processId(ports::AXElement element) override;
     ports::AXError setMessagingTimeout(ports::AXElement element, double seconds) override;
-    ports::AXResult<ports::AXValue> attribute(ports::AXElement element, ports::AXAttribute attribute) override;
+    ports::AXResult<ports::AXValue> attribute(ports::AXElement element,
+                                              ports::AXAttribute attribute) override;
     ports::AXResult<ports::AXValue> parameterizedAttribute(ports::AXElement element,
                                                            ports::AXParameterizedAttribute attribute,
                                                            const ports::AXValue& parameter) override;
-    ports::AXResult<bool> isAttributeSettable(ports::AXElement element, ports::AXAttribute attribute) override;
+    ports::AXResult<bool> isAttributeSettable(ports::AXElement element,
+                                              ports::AXAttribute attribute) override;
     ports::AXError setAttribute(ports::AXElement element, ports::AXAttribute attribute,
                                 const ports::AXValue& value) override;
 

@@ -56,7 +56,7 @@ struct DesktopApp::X11Parts {
 };
 
 std::unique_ptr<DesktopApp::X11Parts> DesktopApp::openX11(rt::Executor& main, const ports::Preferences& prefs,
-                                                           const std::string& configDir) {
+                                                          const std::string& configDir) {
     auto parts = std::make_unique<X11Parts>();
     platform::X11KeySourceOptions options;
     if (auto fnKey = prefs.string("v2.fnKey"); fnKey && !fnKey->empty()) options.fnKeysym = *fnKey;
@@ -64,15 +64,18 @@ std::unique_ptr<DesktopApp::X11Parts> DesktopApp::openX11(rt::Executor& main, co
     options.ledger = parts->ledger;
     parts->keys = platform::X11KeyEventSource::open(main, options);
     if (!parts->keys) {
-        throw DesktopUnavailable("veska: the X display has no XInput 2.2, which Veska needs to watch the keyboard");
+        throw DesktopUnavailable(
+            "veska: the X display has no XInput 2.2, which Veska needs to watch the keyboard");
     }
     auto workspaceConnection = platform::X11Connection::open();
     auto posterConnection = platform::X11Connection::open();
-    if (!workspaceConnection || !posterConnection) throw DesktopUnavailable("veska: the X display stopped answering");
+    if (!workspaceConnection || !posterConnection)
+        throw DesktopUnavailable("veska: the X display stopped answering");
     parts->x11Workspace = std::make_unique<platform::X11Workspace>(std::move(workspaceConnection));
     parts->workspace = std::make_unique<LockedWorkspace>(*parts->x11Workspace);
     parts->x11Poster = std::make_unique<platform::XTestKeyPoster>(
-        std::move(posterConnection), platform::PasteChordTable::withOverrides(readV2Json(configDir)), parts->ledger);
+        std::move(posterConnection), platform::PasteChordTable::withOverrides(readV2Json(configDir)),
+        parts->ledger);
     parts->poster = std::make_unique<LockedKeyPoster>(*parts->x11Poster);
     return parts;
 }
@@ -93,30 +96,33 @@ DesktopApp::DesktopApp()
       x11_(openX11(main_, prefs_, configDir_)),
       pasteboard_(qtPasteboard_, ThreadHome(main_, std::this_thread::get_id())),
       accessibility_(atspi_, ThreadHome::of(accessibilityThread_)),
-      permissions_(main_, capture_, [](ports::Permission permission) { platform::showPermissionHelp(permission); }),
+      permissions_(main_, capture_,
+                   [](ports::Permission permission) { platform::showPermissionHelp(permission); }),
       loginItem_(env_, ownExecutable()),
       web_(configDir_ + "/webengine"),
       core_(http_, V2Config::clientBaseURL(env_, prefs_), V2Config::token(env_), prefs_,
             V2Config::LaunchHost{V2Config::Bundle{platform::PosixLocalMachine::mainBundleResources()}, &env_,
                                  &machine_, &processes_}),
       mic_(fileRecorder_, permissions_, temporaryDirectory()),
-      claudeSession_(ClaudeSessionServices{main_, cookies_, http_, languages_, services_.url(Service::claude)}),
+      claudeSession_(
+          ClaudeSessionServices{main_, cookies_, http_, languages_, services_.url(Service::claude)}),
       claude_(ClaudeVoiceServices{main_, claudeQueue_, capture_, webSockets_, services_.url(Service::claude)},
               claudeSession_, services_.names.claudeDisplayName),
       speaker_(GrokSpeaker::Services{main_, http_, web_, prefs_, services_, &player_, &inhibitor_}),
       grokWeb_(web_, services_.names.xaiDomain),
       chatgpt_(main_, cookies_, http_, ChatGPTSessionConfig{.origin = services_.url(Service::chatgpt)}),
-      ai_(main_, Translator::SessionPorts{
-                     .http = &http_,
-                     .env = &env_,
-                     .endpoints = {services_.url(Service::gemini), services_.url(Service::deepseek)},
-                     .health = &AIHealth::shared(),
-                     .engines = nullptr,
-                     .grok = {&webSockets_, services_.url(Service::xaiAPI), speaker_.consoleOrigin(),
-                              [this](std::string model) { return speaker_.textSessionSecret(std::move(model)); }},
-                 }),
-      desktop_{main_,           lookups_,      liveTyperQueue_, *x11_->keys, *x11_->poster,
-               pasteboard_,     accessibility_, *x11_->workspace, permissions_},
+      ai_(main_,
+          Translator::SessionPorts{
+              .http = &http_,
+              .env = &env_,
+              .endpoints = {services_.url(Service::gemini), services_.url(Service::deepseek)},
+              .health = &AIHealth::shared(),
+              .engines = nullptr,
+              .grok = {&webSockets_, services_.url(Service::xaiAPI), speaker_.consoleOrigin(),
+                       [this](std::string model) { return speaker_.textSessionSecret(std::move(model)); }},
+          }),
+      desktop_{main_,       lookups_,       liveTyperQueue_,  *x11_->keys, *x11_->poster,
+               pasteboard_, accessibility_, *x11_->workspace, permissions_},
       selection_(desktop_),
       dashboardView_([this] { return web_.profile().profile(); }, configDir_ + "/window-frames.ini") {
     AppStrings::setServiceNames(services_.names);
@@ -180,8 +186,12 @@ DesktopApp::~DesktopApp() {
     hudPanel_.reset();
 }
 
-void DesktopApp::launch() { delegate_->applicationDidFinishLaunching(); }
+void DesktopApp::launch() {
+    delegate_->applicationDidFinishLaunching();
+}
 
-void DesktopApp::quit() { delegate_->quit(); }
+void DesktopApp::quit() {
+    delegate_->quit();
+}
 
 }  // namespace veska::app

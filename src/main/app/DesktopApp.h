@@ -34,8 +34,8 @@
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "platform/linux/audioplayer/PulseAudioPlayer.h"
 #include "platform/linux/autostart/XdgAutostartLoginItem.h"
-#include "platform/linux/hud/QtHUDPanel.h"
 #include "platform/linux/http/CurlHttpClient.h"
+#include "platform/linux/hud/QtHUDPanel.h"
 #include "platform/linux/inhibit/LogindInhibitor.h"
 #include "platform/linux/permissions/LinuxPermissions.h"
 #include "platform/linux/process/PosixProcesses.h"
@@ -79,7 +79,8 @@ private:
     struct X11Parts;
     DesktopApp();
     /// Throws `DesktopUnavailable` when the display lacks what Veska needs.
-    [[nodiscard]] static std::unique_ptr<X11Parts> openX11(rt::Executor& main, const ports::Preferences& prefs,
+    [[nodiscard]] static std::unique_ptr<X11Parts> openX11(rt::Executor& main,
+                                                           const ports::Preferences& prefs,
                                                            const std::string& configDir);
 
     platform::ProcessEnvironment env_;

@@ -17,7 +17,9 @@ rt::Task<std::vector<ports::WebCookie>> LazyWebProfile::all() {
     co_return platform::readSavedCookies(storagePath_ + "/Cookies", now);
 }
 
-rt::Task<bool> LazyWebProfile::set(ports::WebCookie cookie) { return profile().set(std::move(cookie)); }
+rt::Task<bool> LazyWebProfile::set(ports::WebCookie cookie) {
+    return profile().set(std::move(cookie));
+}
 
 rt::Task<void> LazyWebProfile::deleteCookie(ports::WebCookie cookie) {
     return profile().deleteCookie(std::move(cookie));

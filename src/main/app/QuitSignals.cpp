@@ -35,7 +35,7 @@ QuitSignals::QuitSignals(std::function<void()> onSignal) : onSignal_(std::move(o
         fired_ = true;
         if (onSignal_) onSignal_();
     });
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -44,7 +44,7 @@ QuitSignals::QuitSignals(std::function<void()> onSignal) : onSignal_(std::move(o
 }
 
 QuitSignals::~QuitSignals() {
-    struct sigaction action {};
+    struct sigaction action{};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (int signal : kSignals) ::sigaction(signal, &action, nullptr);

@@ -35,9 +35,8 @@ void prepareEnvironment() {
 int runApp(int argc, char** argv) {
     prepareEnvironment();
     const platform::ProcessEnvironment env;
-    if (auto problem = displayProblem(env, [](const std::string& name) {
-            return platform::X11Connection::open(name) != nullptr;
-        })) {
+    if (auto problem = displayProblem(
+            env, [](const std::string& name) { return platform::X11Connection::open(name) != nullptr; })) {
         std::cerr << *problem << "\n";
         return kExitNoDesktop;
     }

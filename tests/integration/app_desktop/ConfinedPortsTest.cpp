@@ -63,8 +63,12 @@ TEST(ConfinedPorts, CallsFromAnyThreadRunOnTheHomeThread) {
     // From this thread, from two others at once, and from the home thread itself (no hop,
     // which would wait for itself forever).
     EXPECT_TRUE(confined.write({.plainText = "một"}));
-    std::thread a([&] { for (int i = 0; i < 50; ++i) (void)confined.plainText(); });
-    std::thread b([&] { for (int i = 0; i < 50; ++i) (void)confined.changeCount(); });
+    std::thread a([&] {
+        for (int i = 0; i < 50; ++i) (void)confined.plainText();
+    });
+    std::thread b([&] {
+        for (int i = 0; i < 50; ++i) (void)confined.changeCount();
+    });
     a.join();
     b.join();
     std::promise<std::optional<std::string>> fromHome;

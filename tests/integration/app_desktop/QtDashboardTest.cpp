@@ -17,7 +17,9 @@
 
 // The web engine (Chromium, not built with the sanitizers) keeps process-wide state until exit
 // and frees some of its objects with a size of its own; neither is a fault of ours.
-extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }  // NOLINT
+extern "C" const char* __lsan_default_options() {
+    return "detect_leaks=0";
+}                                                  // NOLINT
 extern "C" const char* __asan_default_options() {  // NOLINT
     return "detect_leaks=0:new_delete_type_mismatch=0:alloc_dealloc_mismatch=0";
 }
@@ -59,10 +61,14 @@ protected:
             if (machine.loopbackPortAnswers(port_) == false) break;
         }
         core_ = e2e::Launched(e2e::LaunchSpec{
-            .argv = {"/usr/bin/node", std::string(VESKA_SOURCE_DIR) + "/packages/local-core/cli.mjs", "serve"},
-            .environment = {{"HOME", home_.path().string()}, {"PORT", std::to_string(port_)}, {"PATH", "/usr/bin:/bin"}},
+            .argv = {"/usr/bin/node", std::string(VESKA_SOURCE_DIR) + "/packages/local-core/cli.mjs",
+                     "serve"},
+            .environment = {{"HOME", home_.path().string()},
+                            {"PORT", std::to_string(port_)},
+                            {"PATH", "/usr/bin:/bin"}},
         });
-        ASSERT_TRUE(spinUntil([&] { return machine.loopbackPortAnswers(port_) == true; }, 15)) << "no local core";
+        ASSERT_TRUE(spinUntil([&] { return machine.loopbackPortAnswers(port_) == true; }, 15))
+            << "no local core";
         profile_ = std::make_unique<QtWebProfile>((home_.path() / "webengine").string());
         view_ = std::make_unique<QtDashboardWebView>([this] { return profile_->profile(); },
                                                      (home_.path() / "frames.ini").string());
@@ -108,7 +114,8 @@ TEST_F(QtDashboardTest, ThePageGetsTheAppStateAndThePermissions) {
     EXPECT_EQ(view_->window()->windowTitle().toStdString().rfind("Veska · ", 0), 0u);
     ASSERT_TRUE(spinUntil([&] { return loaded(); }));
     // The state is handed over after the load finished.
-    ASSERT_TRUE(spinUntil([&] { return ask("document.getElementById('claude-email').textContent") == "me@example.vn"; }));
+    ASSERT_TRUE(spinUntil(
+        [&] { return ask("document.getElementById('claude-email').textContent") == "me@example.vn"; }));
     EXPECT_NE(ask("document.getElementById('version').textContent").find("9.9.1"), std::string::npos);
 
     controller_->pushPerms({.mic = true, .ax = false, .im = true});

@@ -32,7 +32,8 @@ TEST(Unbuilt, EveryMissingActionTellsTheUserOnTheHUD) {
         {"read", [&] { actions.readSelection(); }, "Reading aloud", "Đọc to"},
         {"translate", [&] { actions.translateSelection(); }, "Translating the selection", "Dịch vùng chọn"},
         {"fix", [&] { actions.fixSelection(); }, "Fixing the selection", "Sửa vùng chọn"},
-        {"service", [&] { actions.translateFromService("x"); }, "Translating the selection", "Dịch vùng chọn"},
+        {"service", [&] { actions.translateFromService("x"); }, "Translating the selection",
+         "Dịch vùng chọn"},
         {"readText", [&] { actions.readText("x"); }, "Reading aloud", "Đọc to"},
         {"replace", [&] { actions.replaceWithTranslation(); }, "The translation card", "Thẻ dịch"},
         {"chatgpt", [&] { chatgpt.show(false); }, "The ChatGPT sign-in window", "Cửa sổ đăng nhập ChatGPT"},
@@ -46,9 +47,9 @@ TEST(Unbuilt, EveryMissingActionTellsTheUserOnTheHUD) {
             row.act();
             const HUDState& shown = hud.model().state;
             EXPECT_EQ(shown.kind(), HUDState::Kind::info) << row.name;
-            const std::string expected =
-                std::string(locale) == "en" ? std::string(row.en) + " is not in this version of Veska"
-                                            : std::string(row.vi) + " chưa có trong phiên bản Veska này";
+            const std::string expected = std::string(locale) == "en"
+                                             ? std::string(row.en) + " is not in this version of Veska"
+                                             : std::string(row.vi) + " chưa có trong phiên bản Veska này";
             EXPECT_EQ(shown.message(), expected) << row.name;
         }
     }

@@ -71,12 +71,13 @@ TEST(VeskaSmoke, StartsOnADesktopAndEndsCleanlyOnSigterm) {
     if (!desktop.missing().empty()) GTEST_SKIP() << desktop.missing();
     // The rig prepares the home and environment; the program runs here so its exit status is seen.
     testing::TempDir output;
-    e2e::VeskaProcess home(desktop, e2e::VeskaOptions{.program = VESKA_PROGRAM, .signedIn = false,
-                                                      .outputDir = output.path()}, false);
+    e2e::VeskaProcess home(
+        desktop, e2e::VeskaOptions{.program = VESKA_PROGRAM, .signedIn = false, .outputDir = output.path()},
+        false);
     ASSERT_EQ(home.error(), "");
     const auto errFile = output.path() / "stderr.txt";
-    e2e::Launched veska(e2e::LaunchSpec{.argv = {VESKA_PROGRAM}, .environment = home.environment(),
-                                        .stderrFile = errFile});
+    e2e::Launched veska(
+        e2e::LaunchSpec{.argv = {VESKA_PROGRAM}, .environment = home.environment(), .stderrFile = errFile});
     const auto stderrText = [&] {
         std::ifstream in(errFile);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -105,8 +106,9 @@ TEST(VeskaSmoke, StartsOnADesktopAndEndsCleanlyOnSigterm) {
     }
     // Launch at login is switched on once, on the first run.
     const auto& environment = home.environment();
-    const std::string configHome = environment.contains("XDG_CONFIG_HOME") ? environment.at("XDG_CONFIG_HOME")
-                                                                          : environment.at("HOME") + "/.config";
+    const std::string configHome = environment.contains("XDG_CONFIG_HOME")
+                                       ? environment.at("XDG_CONFIG_HOME")
+                                       : environment.at("HOME") + "/.config";
     EXPECT_TRUE(std::filesystem::exists(configHome + "/autostart/veska.desktop"));
     ASSERT_TRUE(veska.running()) << stderrText();
     EXPECT_TRUE(veska.stop(10)) << "had to be killed\n" << stderrText();

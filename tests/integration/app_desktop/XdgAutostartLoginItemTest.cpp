@@ -115,7 +115,8 @@ TEST_F(XdgAutostartTest, FailuresSayWhatAndWhere) {
         FAIL() << "registered into a file";
     } catch (const ports::LoginItemError& error) {
         const std::string message = error.what();
-        EXPECT_NE(message.find((dir.path() / "home/.config/autostart").string()), std::string::npos) << message;
+        EXPECT_NE(message.find((dir.path() / "home/.config/autostart").string()), std::string::npos)
+            << message;
         EXPECT_NE(message.find(": "), std::string::npos) << message;
     }
     EXPECT_EQ(item.status(), LoginItemStatus::notRegistered);

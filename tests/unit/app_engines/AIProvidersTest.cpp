@@ -44,7 +44,8 @@ struct AIProvidersTest : ::testing::Test {
 
     /// The session for `task`, made on the main executor as the controller makes it; or the
     /// error it failed with.
-    std::pair<std::unique_ptr<TextSession>, std::optional<TranslateError>> make(AIProviders& providers, AITask task) {
+    std::pair<std::unique_ptr<TextSession>, std::optional<TranslateError>> make(AIProviders& providers,
+                                                                                AITask task) {
         std::unique_ptr<TextSession> session;
         std::optional<TranslateError> failure;
         rig.loop.main().post([&] {
@@ -92,7 +93,9 @@ TEST_F(AIProvidersTest, WarmSendsOneHeadRequestToEachHttpSourceAndNothingElse) {
 }
 
 TEST_F(AIProvidersTest, AWarmUpStillWaitingEndsWithTheProviders) {
-    rig.gemini.route({ports::HttpMethod::head, "/", std::nullopt,
+    rig.gemini.route({ports::HttpMethod::head,
+                      "/",
+                      std::nullopt,
                       {sim::HttpBehaviour::failing(sim::HttpOpening::silence)}});
     {
         AIProviders providers(rig.loop.main(), ports(false));
@@ -116,11 +119,13 @@ TEST_F(AIProvidersTest, EachSourceGetsItsSessionOrItsError) {
     const std::vector<Row> rows{
         {R"({})", "", true, std::nullopt, std::nullopt},
         {R"({})", "", false, TranslateError::failed(), std::nullopt},
-        {R"({"ai": {"translate": "gemini"}})", "", true, TranslateError::noKey(AISource::gemini), std::nullopt},
-        {R"({"ai": {"translate": "gemini"}})", "GEMINI_API_KEY=gk\n", true, std::nullopt, AISource::gemini},
-        {R"({"ai": {"translate": "deepseek"}})", "GEMINI_API_KEY=gk\n", true, TranslateError::noKey(AISource::deepseek),
+        {R"({"ai": {"translate": "gemini"}})", "", true, TranslateError::noKey(AISource::gemini),
          std::nullopt},
-        {R"({"ai": {"translate": "deepseek"}})", "DEEPSEEK_API_KEY='dk'\n", true, std::nullopt, AISource::deepseek},
+        {R"({"ai": {"translate": "gemini"}})", "GEMINI_API_KEY=gk\n", true, std::nullopt, AISource::gemini},
+        {R"({"ai": {"translate": "deepseek"}})", "GEMINI_API_KEY=gk\n", true,
+         TranslateError::noKey(AISource::deepseek), std::nullopt},
+        {R"({"ai": {"translate": "deepseek"}})", "DEEPSEEK_API_KEY='dk'\n", true, std::nullopt,
+         AISource::deepseek},
         {R"({"ai": {"translate": "chatgpt"}})", "", true, TranslateError::failed(), std::nullopt},
     };
     for (const Row& row : rows) {

@@ -15,7 +15,8 @@ void useLocale(const char* locale) {
 /// The titles, with "-" for a separator and "*" before the checked one.
 std::vector<std::string> shape(const std::vector<LanguageMenuItem>& items) {
     std::vector<std::string> out;
-    for (const auto& item : items) out.push_back(item.separator ? "-" : (item.checked ? "*" : "") + item.title);
+    for (const auto& item : items)
+        out.push_back(item.separator ? "-" : (item.checked ? "*" : "") + item.title);
     return out;
 }
 
@@ -32,12 +33,21 @@ TEST(LanguageMenuItems, ExtraEntriesCheckMarkAndTheLanguagesAfterThem) {
         std::optional<std::string> checkedLanguage;
     };
     const std::vector<Row> rows{
-        {std::nullopt, true, false,
-         {"*As spoken", "Vietnamese ⇄ English (each to the other)", "-"}, std::nullopt},
-        {TranslateLang::swap(), true, false,
-         {"As spoken", "*Vietnamese ⇄ English (each to the other)", "-"}, std::nullopt},
-        {TranslateLang::swap(), false, true,
-         {"*Automatic: English → Vietnamese, Vietnamese → English", "-"}, std::nullopt},
+        {std::nullopt,
+         true,
+         false,
+         {"*As spoken", "Vietnamese ⇄ English (each to the other)", "-"},
+         std::nullopt},
+        {TranslateLang::swap(),
+         true,
+         false,
+         {"As spoken", "*Vietnamese ⇄ English (each to the other)", "-"},
+         std::nullopt},
+        {TranslateLang::swap(),
+         false,
+         true,
+         {"*Automatic: English → Vietnamese, Vietnamese → English", "-"},
+         std::nullopt},
         {french, false, true, {"Automatic: English → Vietnamese, Vietnamese → English", "-"}, french->native},
         {french, false, false, {}, french->native},
         // Nothing chosen and no "as spoken" entry: nothing is checked.
@@ -47,8 +57,9 @@ TEST(LanguageMenuItems, ExtraEntriesCheckMarkAndTheLanguagesAfterThem) {
         const auto items = languageMenuItems(row.current, row.asSpoken, row.automatic);
         const auto titles = shape(items);
         ASSERT_EQ(titles.size(), row.head.size() + languages);
-        EXPECT_EQ(std::vector<std::string>(titles.begin(), titles.begin() + static_cast<long>(row.head.size())),
-                  row.head);
+        EXPECT_EQ(
+            std::vector<std::string>(titles.begin(), titles.begin() + static_cast<long>(row.head.size())),
+            row.head);
         int checked = 0;
         for (std::size_t i = row.head.size(); i < items.size(); ++i) {
             EXPECT_FALSE(items[i].separator);

@@ -196,12 +196,30 @@ TEST_F(PermissionsWindowTest, TextsInBothLanguages) {
         const char* button;
     };
     const std::vector<Row> rows{
-        {"en", {true, false, false}, "Veska · Permissions", "Three permissions to start", "2 still missing",
-         {"On", "Off", "Off"}, {"Microphone", "Accessibility", "Input Monitoring"}, "Open Settings"},
-        {"vi", {true, false, true}, "Veska · Quyền", "Ba quyền để bắt đầu", "Còn thiếu 1 quyền",
-         {"Đã bật", "Chưa bật", "Đã bật"}, {"Microphone", "Trợ năng", "Theo dõi phím"}, "Mở Cài đặt"},
-        {"vi", {true, true, true}, "Veska · Quyền", "Ba quyền để bắt đầu", "Đã sẵn sàng — nhấn fn để nói",
-         {"Đã bật", "Đã bật", "Đã bật"}, {"Microphone", "Trợ năng", "Theo dõi phím"}, "Mở Cài đặt"},
+        {"en",
+         {true, false, false},
+         "Veska · Permissions",
+         "Three permissions to start",
+         "2 still missing",
+         {"On", "Off", "Off"},
+         {"Microphone", "Accessibility", "Input Monitoring"},
+         "Open Settings"},
+        {"vi",
+         {true, false, true},
+         "Veska · Quyền",
+         "Ba quyền để bắt đầu",
+         "Còn thiếu 1 quyền",
+         {"Đã bật", "Chưa bật", "Đã bật"},
+         {"Microphone", "Trợ năng", "Theo dõi phím"},
+         "Mở Cài đặt"},
+        {"vi",
+         {true, true, true},
+         "Veska · Quyền",
+         "Ba quyền để bắt đầu",
+         "Đã sẵn sàng — nhấn fn để nói",
+         {"Đã bật", "Đã bật", "Đã bật"},
+         {"Microphone", "Trợ năng", "Theo dõi phím"},
+         "Mở Cài đặt"},
     };
     for (const Row& row : rows) {
         AppStrings::setLocale(nlohmann::json{{"locale", row.locale}}, sim::SimSystemLanguages({"en-US"}));

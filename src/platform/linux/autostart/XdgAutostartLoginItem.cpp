@@ -22,11 +22,15 @@ std::string trimmed(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-bool isFalse(const std::string& value) { return value == "false" || value == "False" || value == "0"; }
-bool isTrue(const std::string& value) { return value == "true" || value == "True" || value == "1"; }
+bool isFalse(const std::string& value) {
+    return value == "false" || value == "False" || value == "0";
+}
+bool isTrue(const std::string& value) {
+    return value == "true" || value == "True" || value == "1";
+}
 
-ports::LoginItemError failure(std::string_view viAction, std::string_view enAction, const std::filesystem::path& path,
-                              int error) {
+ports::LoginItemError failure(std::string_view viAction, std::string_view enAction,
+                              const std::filesystem::path& path, int error) {
     const std::string reason = std::strerror(error);
     return ports::LoginItemError(AppStrings::pick(viAction, enAction) + " " + path.string() + ": " + reason);
 }

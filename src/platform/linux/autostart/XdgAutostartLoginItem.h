@@ -18,7 +18,7 @@ class XdgAutostartLoginItem final : public ports::LoginItem {
 public:
     static constexpr const char* kFileName = "veska.desktop";
     /// Larger entries are not ours.
-    static constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+    static constexpr std::size_t kMaxEntryBytes = std::size_t{64} * 1024;
 
     /// `executable`: the program the entry starts (an absolute path).
     XdgAutostartLoginItem(const ports::Environment& env, std::string executable);

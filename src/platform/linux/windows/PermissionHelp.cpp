@@ -16,10 +16,13 @@ std::string permissionHelpText(ports::Permission permission) {
                 "settings (PulseAudio or PipeWire), then press Check again.");
         case ports::Permission::accessibility:
             return AppStrings::pick(
-                "Veska đọc và ghi chữ qua kênh trợ năng của màn hình nền (AT-SPI) và đã bật nó cho phiên này. "
+                "Veska đọc và ghi chữ qua kênh trợ năng của màn hình nền (AT-SPI) và đã bật nó cho phiên "
+                "này. "
                 "Các app đã mở trước đó có thể cần mở lại để Veska thấy chữ của chúng.",
-                "Veska reads and writes text through the desktop's accessibility bus (AT-SPI) and has switched it "
-                "on for this session. Applications started before may need a restart before Veska sees their text.");
+                "Veska reads and writes text through the desktop's accessibility bus (AT-SPI) and has "
+                "switched it "
+                "on for this session. Applications started before may need a restart before Veska sees their "
+                "text.");
         case ports::Permission::inputMonitoring:
             return AppStrings::pick(
                 "Veska cần hai phần mở rộng XInput 2.2 và XTest của màn hình X11. Màn hình này không có "

@@ -26,8 +26,9 @@ void QtLanguageMenu::show(const std::optional<TranslateLang>& current, bool incl
         QAction* action = menu_->addAction(QString::fromStdString(item.title));
         action->setCheckable(item.checked);
         action->setChecked(item.checked);
-        QObject::connect(action, &QAction::triggered, menu_.get(),
-                         [pick, value = item.value] { if (pick) pick(value); });
+        QObject::connect(action, &QAction::triggered, menu_.get(), [pick, value = item.value] {
+            if (pick) pick(value);
+        });
     }
     menu_->popup(QCursor::pos());
 }

@@ -19,7 +19,8 @@ public:
     QtLanguageMenu(const QtLanguageMenu&) = delete;
     QtLanguageMenu& operator=(const QtLanguageMenu&) = delete;
 
-    void show(const std::optional<TranslateLang>& current, bool includeAsSpoken, bool includeAuto, Pick pick) override;
+    void show(const std::optional<TranslateLang>& current, bool includeAsSpoken, bool includeAuto,
+              Pick pick) override;
 
     /// The open menu, if any.
     [[nodiscard]] QMenu* menu() const { return menu_.get(); }

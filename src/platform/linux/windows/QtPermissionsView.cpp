@@ -30,7 +30,9 @@ public:
     }
 };
 
-QString text(const std::string& value) { return QString::fromStdString(value); }
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
 
 QString coloured(const std::string& value, bool success) {
     return QStringLiteral("<span style=\"color:%1\">%2</span>")
@@ -62,7 +64,9 @@ struct QtPermissionsView::Widgets {
 QtPermissionsView::QtPermissionsView() = default;
 QtPermissionsView::~QtPermissionsView() = default;
 
-QWidget* QtPermissionsView::window() const { return w_ ? w_->window.get() : nullptr; }
+QWidget* QtPermissionsView::window() const {
+    return w_ ? w_->window.get() : nullptr;
+}
 
 void QtPermissionsView::build() {
     w_ = std::make_unique<Widgets>();
@@ -70,7 +74,9 @@ void QtPermissionsView::build() {
     PermissionsDialog& window = *w_->window;
     window.setModal(false);
     window.setFixedSize(kWidth, kHeight);
-    window.onClosed = [this] { if (onClosed) onClosed(); };
+    window.onClosed = [this] {
+        if (onClosed) onClosed();
+    };
     auto* layout = new QVBoxLayout(&window);
 
     w_->heading = new QLabel(&window);
@@ -85,7 +91,8 @@ void QtPermissionsView::build() {
     for (QLabel* label : {w_->heading, w_->progress, w_->note, w_->summary}) layout->addWidget(label);
 
     w_->successPanel = new QFrame(&window);
-    w_->successPanel->setStyleSheet(QStringLiteral("QFrame { background: #E8F5EC; border-radius: %1px; }").arg(kPanelRadius));
+    w_->successPanel->setStyleSheet(
+        QStringLiteral("QFrame { background: #E8F5EC; border-radius: %1px; }").arg(kPanelRadius));
     auto* panelLayout = new QVBoxLayout(w_->successPanel);
     w_->successText = new QLabel(w_->successPanel);
     QFont semibold = w_->successText->font();
@@ -115,7 +122,9 @@ void QtPermissionsView::build() {
         cardLayout->addWidget(c.status);
         c.button = new QPushButton(card);
         c.button->setAutoDefault(false);
-        QObject::connect(c.button, &QPushButton::clicked, card, [this, i] { if (onOpenSettings) onOpenSettings(i); });
+        QObject::connect(c.button, &QPushButton::clicked, card, [this, i] {
+            if (onOpenSettings) onOpenSettings(i);
+        });
         cardLayout->addWidget(c.button);
         stepsLayout->addWidget(card);
     }
@@ -128,8 +137,12 @@ void QtPermissionsView::build() {
     w_->checkAgain->setAutoDefault(false);
     w_->done = new QPushButton(&window);
     w_->done->setDefault(true);
-    QObject::connect(w_->checkAgain, &QPushButton::clicked, &window, [this] { if (onCheckAgain) onCheckAgain(); });
-    QObject::connect(w_->done, &QPushButton::clicked, &window, [this] { if (onDone) onDone(); });
+    QObject::connect(w_->checkAgain, &QPushButton::clicked, &window, [this] {
+        if (onCheckAgain) onCheckAgain();
+    });
+    QObject::connect(w_->done, &QPushButton::clicked, &window, [this] {
+        if (onDone) onDone();
+    });
     buttons->addWidget(w_->checkAgain);
     buttons->addWidget(w_->done);
     layout->addLayout(buttons);
