@@ -124,7 +124,8 @@ DesktopApp::DesktopApp()
       desktop_{main_,       lookups_,       liveTyperQueue_,  *x11_->keys, *x11_->poster,
                pasteboard_, accessibility_, *x11_->workspace, permissions_},
       selection_(desktop_),
-      dashboardView_([this] { return web_.profile().profile(); }, configDir_ + "/window-frames.ini") {
+      dashboardView_([this] { return web_.profile().profile(); }, configDir_ + "/window-frames.ini"),
+      chatgptLoginView_([this] { return web_.profile().profile(); }) {
     AppStrings::setServiceNames(services_.names);
     AppStrings::setLocale(std::nullopt, languages_);
     AppStrings::setTranslateEngineProvider([this] {
@@ -134,7 +135,7 @@ DesktopApp::DesktopApp()
     hudPanel_ = std::make_unique<platform::QtHUDPanel>(main_, [this] { return Translator::current(prefs_); });
     hud_ = std::make_unique<FloatingHUD>(main_, *hudPanel_);
     hudPanel_->attach(*hud_);
-    chatgptLogin_ = std::make_unique<UnbuiltChatGPTLoginWindow>(*hud_);
+    chatgptLogin_ = std::make_unique<ChatGPTLoginWindowController>(main_, chatgpt_, chatgptLoginView_);
     claudeLogin_ = std::make_unique<UnbuiltWebLoginWindow>(*hud_);
     grokLogin_ = std::make_unique<UnbuiltWebLoginWindow>(*hud_);
     menuBar_.onShowPopover = [this] {

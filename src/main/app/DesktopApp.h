@@ -8,6 +8,7 @@
 #include "core/ai/MakeSession.h"
 #include "core/app/AIProviders.h"
 #include "core/app/AppDelegate.h"
+#include "core/app/ChatGPTLoginWindowController.h"
 #include "core/app/ConfigDashboardWindowController.h"
 #include "core/app/FileMicRecorder.h"
 #include "core/app/LocalCoreService.h"
@@ -45,6 +46,7 @@
 #include "platform/linux/tray/QtStatusItem.h"
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 #include "platform/linux/windows/QtApplicationShell.h"
+#include "platform/linux/windows/QtChatGPTLoginView.h"
 #include "platform/linux/windows/QtDashboardWebView.h"
 #include "platform/linux/windows/QtLanguageMenu.h"
 #include "platform/linux/windows/QtPermissionsView.h"
@@ -144,7 +146,8 @@ private:
     platform::QtDashboardWebView dashboardView_;
     ConfigDashboardWindowController dashboard_{dashboardView_};
     AbsentTranslationCard card_;
-    std::unique_ptr<UnbuiltChatGPTLoginWindow> chatgptLogin_;
+    platform::QtChatGPTLoginView chatgptLoginView_;
+    std::unique_ptr<ChatGPTLoginWindowController> chatgptLogin_;
     std::unique_ptr<UnbuiltWebLoginWindow> claudeLogin_;
     std::unique_ptr<UnbuiltWebLoginWindow> grokLogin_;
     std::unique_ptr<UnbuiltSelectionActions> actions_;

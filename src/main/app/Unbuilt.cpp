@@ -47,10 +47,6 @@ void UnbuiltSelectionActions::readText(const std::string& /*text*/) {
     tell("Đọc to", "Reading aloud");
 }
 
-void UnbuiltChatGPTLoginWindow::show(bool /*forceRelogin*/) {
-    hud_.show(HUDState::info(notInThisVersion("Cửa sổ đăng nhập ChatGPT", "The ChatGPT sign-in window")));
-}
-
 void UnbuiltWebLoginWindow::showLogin(bool /*forceRelogin*/) {
     hud_.show(HUDState::info(notInThisVersion("Cửa sổ đăng nhập", "The sign-in window")));
 }

@@ -59,17 +59,6 @@ public:
     void install() override {}
 };
 
-/// The ChatGPT sign-in window: opening it says it is missing; it never reports a sign-in.
-class UnbuiltChatGPTLoginWindow final : public ChatGPTLoginWindow {
-public:
-    explicit UnbuiltChatGPTLoginWindow(FloatingHUD& hud) : hud_(hud) {}
-    void show(bool forceRelogin) override;
-    void close() override {}
-
-private:
-    FloatingHUD& hud_;
-};
-
 /// A web sign-in window (Claude or Grok): opening it says it is missing.
 class UnbuiltWebLoginWindow final : public WebLoginWindow {
 public:

@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -12,14 +15,16 @@
 #include "e2e/support/Launched.h"
 #include "platform/linux/PosixLocalMachine.h"
 #include "platform/linux/webcookies/QtWebProfile.h"
+#include "platform/linux/windows/QtChatGPTLoginView.h"
 #include "platform/linux/windows/QtDashboardWebView.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TempDir.h"
 
 // The web engine (Chromium, not built with the sanitizers) keeps process-wide state until exit
 // and frees some of its objects with a size of its own; neither is a fault of ours.
 extern "C" const char* __lsan_default_options() {
     return "detect_leaks=0";
-}                                                  // NOLINT
+}  // NOLINT
 extern "C" const char* __asan_default_options() {  // NOLINT
     return "detect_leaks=0:new_delete_type_mismatch=0:alloc_dealloc_mismatch=0";
 }
@@ -153,6 +158,56 @@ TEST_F(QtDashboardTest, ClosingDiscardsThePageAndShowingBuildsItAgain) {
     EXPECT_EQ(controller_->lastURL(), std::optional<std::string>("http://127.0.0.1:8797/"));
     controller_->show(url());
     ASSERT_TRUE(spinUntil([&] { return loaded(); }));
+}
+
+TEST_F(QtDashboardTest, TheChatGPTSignInWindowShowsItsBarAndSendsItsUserAgent) {
+    testing::LoopbackHttpServer service;
+    service.route({ports::HttpMethod::get,
+                   "/auth/login",
+                   std::nullopt,
+                   {sim::HttpBehaviour::reply(200, "<html><body>sign in</body></html>",
+                                              {{"Content-Type", "text/html"}})}});
+    QtChatGPTLoginView login([this] { return profile_->profile(); });
+    int cancels = 0;
+    int closedByUser = 0;
+    login.onCancelButton = [&] { ++cancels; };
+    login.onClosedByUser = [&] { ++closedByUser; };
+    login.create({.title = "Veska · ChatGPT",
+                  .note = "a note",
+                  .cancel = "Cancel",
+                  .userAgent = "VeskaTestAgent/1.0"});
+    ASSERT_TRUE(login.exists());
+    EXPECT_EQ(login.window()->windowTitle(), "Veska · ChatGPT");
+    login.setProgressRunning(true);
+    login.bringToFront();
+    EXPECT_TRUE(login.progress()->isVisible());
+    EXPECT_FALSE(login.help()->isVisible());
+    login.setHelp("Still waiting");
+    EXPECT_TRUE(login.help()->isVisible());
+    EXPECT_EQ(login.help()->text(), "Still waiting");
+    login.setHelp(std::nullopt);
+    EXPECT_FALSE(login.help()->isVisible());
+
+    login.load(service.baseUrl() + "/auth/login", 60);
+    ASSERT_TRUE(spinUntil([&] { return !service.requests().empty(); }));
+    EXPECT_EQ(service.requests().front().headers.value("User-Agent"),
+              std::optional<std::string>("VeskaTestAgent/1.0"));
+
+    for (QPushButton* button : login.window()->findChildren<QPushButton*>()) {
+        if (button->text() == "Cancel") button->click();
+    }
+    EXPECT_EQ(cancels, 1);
+    // Dismissed by the controller: not the user closing it.
+    login.dismiss();
+    EXPECT_FALSE(login.exists());
+    EXPECT_EQ(closedByUser, 0);
+    // Closed by the user: reported once, and the window is gone.
+    login.create({.title = "Veska · ChatGPT", .note = "", .cancel = "Cancel", .userAgent = ""});
+    login.bringToFront();
+    login.window()->close();
+    EXPECT_EQ(closedByUser, 1);
+    EXPECT_FALSE(login.exists());
+    QCoreApplication::processEvents();
 }
 
 }  // namespace

@@ -16,10 +16,8 @@ TEST(Unbuilt, EveryMissingActionTellsTheUserOnTheHUD) {
     appsim::SimHUDPanel panel(loop.main());
     FloatingHUD hud(loop.main(), panel);
     UnbuiltSelectionActions actions(hud);
-    UnbuiltChatGPTLoginWindow chatgpt(hud);
     UnbuiltWebLoginWindow web(hud);
     bool signedIn = false;
-    chatgpt.onSuccess = [&](const std::string&, const std::optional<nlohmann::json>&) { signedIn = true; };
     web.onLoginSuccess = [&] { signedIn = true; };
 
     struct Row {
@@ -36,7 +34,6 @@ TEST(Unbuilt, EveryMissingActionTellsTheUserOnTheHUD) {
          "Dịch vùng chọn"},
         {"readText", [&] { actions.readText("x"); }, "Reading aloud", "Đọc to"},
         {"replace", [&] { actions.replaceWithTranslation(); }, "The translation card", "Thẻ dịch"},
-        {"chatgpt", [&] { chatgpt.show(false); }, "The ChatGPT sign-in window", "Cửa sổ đăng nhập ChatGPT"},
         {"web", [&] { web.showLogin(true); }, "The sign-in window", "Cửa sổ đăng nhập"},
     };
     for (const char* locale : {"en", "vi"}) {
