@@ -8,16 +8,22 @@
 #include <fstream>
 
 #include "core/app/AppDelegate.h"
+#include "core/app/ConfigDashboardWindowController.h"
 #include "core/app/FileMicRecorder.h"
+#include "core/app/MenuBarController.h"
+#include "core/app/StatusPopoverModel.h"
 #include "core/app/UserDefaults.h"
 #include "core/ui/AppStrings.h"
 #include "core/ui/HUDPresentation.h"
+#include "core/web/ChatGPTSession.h"
+#include "core/web/WebCookieJar.h"
 #include "integration/linux_recorder/DecodedAudio.h"
 #include "integration/local_core/LocalCoreRig.h"
 #include "main/appsim/AppRecorders.h"
 #include "main/appsim/FakeAI.h"
 #include "main/appsim/FakeVoice.h"
 #include "platform/linux/recorder/PulseFileRecorder.h"
+#include "platform/sim/SimCookieStore.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimSystemLanguages.h"
@@ -67,13 +73,16 @@ private:
 /// menus, voice stream and AI engines recorded in memory.
 class DictationApp {
 public:
-    DictationApp(testing::CoreRig& rig, const std::string& pulseServer)
+    DictationApp(testing::CoreRig& rig, const std::string& pulseServer, const std::string& chatgptOrigin)
         : desktop(rig.env.loop),
           pulse(pulseServer),
           observed(pulse),
           mic(observed, desktop.permissions(), takes.path().string()),
           log(rig.env.loop),
           claude(rig.env.loop),
+          cookies(rig.env.loop),
+          chatgpt(rig.env.loop, jar, rig.http, ChatGPTSessionConfig{chatgptOrigin}),
+          menu(statusItem, updater),
           panel(rig.env.loop),
           prefs_(rig.prefs),
           services_{rig.env.loop, rig.env.loop, rig.env.loop, desktop.keyboard(), desktop.keyPoster(),
@@ -88,10 +97,11 @@ public:
         field = desktop.addFocusedField(notes, {.role = "AXTextArea", .text = ""});
         rig.prefs.set(UserDefaults::kSttProvider, UserDefaults::kChatGPTWeb);
         rig.prefs.set(UserDefaults::kOpenedOnce, true);
-        AppEnvironment env{rig.env.loop, rig.prefs, desktop.permissions(), desktop.workspace(), desktop.pasteboard(),
-                           loginItem, selection_, hud, *rig.service, mic, claude, ai, status, menu, popover,
-                           permissionsWindow, dashboard, card, languageMenu, actions, updater};
-        delegate_ = std::make_unique<AppDelegate>(env, shell, services_, systemLanguages);
+        AppEnvironment env{rig.env.loop, rig.prefs,       desktop.permissions(), desktop.workspace(),
+                           desktop.pasteboard(), loginItem, selection_, hud, *rig.service, mic, claude, ai, menu,
+                           popover, permissionsWindow, dashboard, card, languageMenu, actions, updater, grok,
+                           chatgpt, chatgptLogin, claudeLogin, grokLogin, systemLanguages, "2.4.0"};
+        delegate_ = std::make_unique<AppDelegate>(env, shell, services_);
         hud.model().onChange = [this] { noteHUD(); };
     }
     ~DictationApp() {
@@ -100,6 +110,7 @@ public:
     }
 
     void launch() { delegate_->applicationDidFinishLaunching(); }
+    [[nodiscard]] bool started() const { return delegate_->startupDone(); }
     AppState& app() { return *delegate_->appState(); }
     /// The HUD's states as "state" or "state: message", in order, since the last call.
     std::vector<std::string> takeStates() { return std::exchange(states_, {}); }
@@ -115,15 +126,24 @@ public:
     sim::SimSystemLanguages systemLanguages{{"vi-VN"}};
     appsim::FakeClaudeWeb claude;
     appsim::FakeAIEngines ai;
-    appsim::RecordingSignInStatus status{log};
-    appsim::RecordingStatusMenu menu{log};
-    appsim::RecordingPopover popover;
+    appsim::FakeGrokWeb grok;
+    /// No ChatGPT web session: the token comes from the test, as the sign-in would hand it over.
+    sim::SimCookieStore cookies;
+    WebCookieJar jar{cookies};
+    ChatGPTSession chatgpt;
+    appsim::FakeUpdater updater;
+    appsim::RecordingStatusItemView statusItem{log};
+    MenuBarController menu;
+    StatusPopoverModel popover;
     appsim::FakePermissionsWindow permissionsWindow{log};
-    appsim::FakeDashboard dashboard;
+    appsim::RecordingDashboardView dashboardView{log};
+    ConfigDashboardWindowController dashboard{dashboardView};
+    appsim::FakeChatGPTLoginWindow chatgptLogin{log};
+    appsim::FakeWebLoginWindow claudeLogin{log, "claudeLogin"};
+    appsim::FakeWebLoginWindow grokLogin{log, "grokLogin"};
     appsim::FakeTranslationCard card;
     appsim::FakeLanguageMenu languageMenu;
     appsim::FakeSelectionActions actions;
-    appsim::FakeUpdater updater;
     appsim::FakeApplicationShell shell{log};
     appsim::SimHUDPanel panel;
     std::int32_t notes = 0;
@@ -183,12 +203,14 @@ TEST(ChatGPTDictation, TheSpokenTakeReachesTheFocusedFieldThroughTheStartedCore)
     // The remembered address answers nothing: the start-up starts the checkout's core.
     testing::CoreRig rig("http://127.0.0.1:" + std::to_string(testing::unusedPort(probe)));
     ::setenv("VESKA_CHATGPT_URL", chatgpt.baseUrl().c_str(), 1);
-    // The core's stored preferences: the interface in English.
-    rig.home.write(".config/veska-voice/local-core.json", R"({"prefs": {"locale": "en"}})");
-    DictationApp app(rig, pulseServer);
+    // The core's stored preferences, which the status refresh applies: the interface in English,
+    // the ChatGPT speech source.
+    rig.home.write(".config/veska-voice/local-core.json",
+                   R"({"prefs": {"locale": "en", "stt": {"provider": "chatgpt_web"}}})");
+    DictationApp app(rig, pulseServer, chatgpt.baseUrl());
 
     app.launch();
-    ASSERT_TRUE(rig.env.runUntil([&] { return app.status.calls["startStatusPolling"] == 1; }, 20)) << "start-up ended";
+    ASSERT_TRUE(rig.env.runUntil([&] { return app.started(); }, 20)) << "start-up ended";
     ASSERT_EQ(rig.service->coreSource(), "dev");
     ASSERT_NE(rig.service->coreProcess(), nullptr);
     rig.reaper.add(rig.service->coreProcess()->pid());
@@ -256,12 +278,12 @@ TEST(ChatGPTDictation, WithoutACoreTheTakeEndsInAnErrorAndLeavesNoFile) {
     testing::CoreRig rig("http://127.0.0.1:" + std::to_string(testing::unusedPort(probe)), "", false);
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(rig.home.path());
-    DictationApp app(rig, pulseServer);
+    DictationApp app(rig, pulseServer, "http://127.0.0.1:9");
     // Without a core the start-up reads no preferences and leaves the interface language as it
     // was: English here.
     AppStrings::setLocale(nlohmann::json{{"locale", "en"}}, app.systemLanguages);
     app.launch();
-    const bool started = rig.env.runUntil([&] { return app.status.calls["startStatusPolling"] == 1; }, 20);
+    const bool started = rig.env.runUntil([&] { return app.started(); }, 20);
     std::filesystem::current_path(here);
     ASSERT_TRUE(started);
     EXPECT_EQ(rig.service->coreSource(), "none");
