@@ -35,7 +35,7 @@ constexpr const char* kFnKey = "Menu";
 constexpr double kStartSeconds = 60;
 constexpr double kStepSeconds = 20;
 
-/// Two seconds of a voice-like sound: a 180 Hz tone with harmonics, swelling four times a second.
+/// A voice-like sound: a 180 Hz tone with two harmonics, swelling four times a second.
 std::vector<float> speech(double seconds) {
     std::vector<float> samples;
     const int frames = static_cast<int>(seconds * testing::PipeMicDaemon::kRate);
