@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -100,9 +102,43 @@ double cpuSeconds(pid_t pid) {
 
 double mib(long kb) { return static_cast<double>(kb) / 1024.0; }
 
+/// PSS by mapped file (anonymous memory and the heap under their own names), largest first.
+std::vector<std::pair<long, std::string>> pssByMapping(pid_t pid) {
+    std::map<std::string, long> totals;
+    std::istringstream in(readFile("/proc/" + std::to_string(pid) + "/smaps"));
+    std::string line;
+    std::string current = "[anonymous]";
+    while (std::getline(in, line)) {
+        if (line.find('-') != std::string::npos && line.find(':') != std::string::npos && !line.empty() &&
+            std::isxdigit(static_cast<unsigned char>(line[0])) != 0 && line.find(" kB") == std::string::npos) {
+            std::istringstream fields(line);
+            std::string range, perms, offset, device, inode, path;
+            fields >> range >> perms >> offset >> device >> inode;
+            std::getline(fields, path);
+            path.erase(0, path.find_first_not_of(' '));
+            current = path.empty() ? "[anonymous]" : path;
+        } else if (line.rfind("Pss:", 0) == 0) {
+            totals[current] += std::strtol(line.c_str() + 4, nullptr, 10);
+        }
+    }
+    std::vector<std::pair<long, std::string>> out;
+    for (const auto& [name, kb] : totals) out.emplace_back(kb, name);
+    std::sort(out.rbegin(), out.rend());
+    return out;
+}
+
 e2e::VeskaOptions options(const std::string& program, const std::filesystem::path& output) {
     e2e::VeskaOptions o{.program = program, .outputDir = output};
     o.preferences["v2.openedOnce"] = true;
+    // NAME=VALUE settings for the app under measurement, to compare variants of its set-up.
+    if (const char* extra = std::getenv("VESKA_BENCH_APP_ENV")) {
+        std::istringstream pairs(extra);
+        std::string pair;
+        while (pairs >> pair) {
+            const auto at = pair.find('=');
+            if (at != std::string::npos) o.extra[pair.substr(0, at)] = pair.substr(at + 1);
+        }
+    }
     return o;
 }
 
@@ -142,21 +178,24 @@ int main() {
 
     std::printf("Veska (%s) on a private desktop\n\n", program.c_str());
     std::vector<double> starts;
-    for (int i = 0; i < bench::kStartRounds; ++i) starts.push_back(bench::startToTray(desktop, program, output / "start"));
+    for (int i = 0; i < bench::kStartRounds; ++i) {
+        starts.push_back(bench::startToTray(desktop, program, output / "start"));
+        if (starts.back() < 0) break;  // no tray icon at all: the other starts would wait as long
+    }
     std::sort(starts.begin(), starts.end());
     std::printf("exec to tray icon docked (ms), %d starts: median %.1f, best %.1f, worst %.1f  (target <= 150; -1: "
                 "no icon within %.0f s)\n",
-                bench::kStartRounds, starts[starts.size() / 2], starts.front(), starts.back(), bench::kStartLimitSeconds);
+                static_cast<int>(starts.size()), starts[starts.size() / 2], starts.front(), starts.back(), bench::kStartLimitSeconds);
 
     e2e::VeskaProcess veska(desktop, bench::options(program, output / "idle"));
     if (!veska.error().empty()) {
         std::fprintf(stderr, "%s\n", veska.error().c_str());
         return 1;
     }
-    E2eDesktop::waitFor([] { return false; }, bench::kSettleSeconds, 100);  // start-up work finishes
+    e2e::E2eDesktop::waitFor([] { return false; }, bench::kSettleSeconds, 100);  // start-up work finishes
     const auto before = bench::wakeups(veska.pid());
     const double cpuBefore = bench::cpuSeconds(veska.pid());
-    E2eDesktop::waitFor([&] { return !veska.running(); }, bench::kIdleSeconds, 100);
+    e2e::E2eDesktop::waitFor([&] { return !veska.running(); }, bench::kIdleSeconds, 100);
     if (!veska.running()) {
         std::fprintf(stderr, "veska ended while idle:\n%s\n", veska.stderrText().c_str());
         return 1;
@@ -181,6 +220,16 @@ int main() {
     std::printf("veska alone %.1f MiB; its tree %.1f MiB; the tree without the node core %.1f MiB  (target <= 72 "
                 "before any web page; web engine running: %s)\n",
                 bench::mib(veskaPss), bench::mib(treePss), bench::mib(withoutNode), webEngine ? "yes" : "no");
+
+    std::printf("\nlargest shares of veska's PSS (MiB):\n");
+    const auto shares = bench::pssByMapping(veska.pid());
+    for (std::size_t i = 0; i < shares.size() && i < 12; ++i) {
+        std::printf("  %8.1f  %s\n", bench::mib(shares[i].first), shares[i].second.c_str());
+    }
+    std::printf("\nveska's windows on screen while idle:\n");
+    for (const auto& window : e2e::windowsOf(desktop.x(), veska.pid())) {
+        if (window.viewable) std::printf("  %dx%d \"%s\"\n", window.width, window.height, window.name.c_str());
+    }
 
     long total = 0;
     std::printf("\nwake-ups of veska's threads over %.0f s idle (voluntary context switches):\n", bench::kIdleSeconds);
