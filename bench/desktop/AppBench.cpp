@@ -152,9 +152,8 @@ double startToTray(E2eDesktop& desktop, const std::string& program, const std::f
     const auto start = Clock::now();
     veska.launch();
     while (std::chrono::duration<double>(Clock::now() - start).count() < kStartLimitSeconds) {
-        const std::vector<Window> docked = e2e::descendants(desktop.x(), desktop.trayWindow());
         for (const auto& mine : e2e::windowsOf(desktop.x(), veska.pid())) {
-            if (mine.viewable && std::find(docked.begin(), docked.end(), mine.id) != docked.end()) {
+            if (mine.viewable && e2e::isInsideWindowOf(desktop.x(), mine.id, desktop.trayPid())) {
                 return std::chrono::duration<double>(Clock::now() - start).count() * 1000;
             }
         }

@@ -57,6 +57,8 @@ public:
     [[nodiscard]] testing::FakeService* voice() const { return voice_.get(); }
     /// The tray host's top-level window; 0 without it.
     [[nodiscard]] Window trayWindow() const { return trayWindow_; }
+    /// The tray host's process; 0 without it.
+    [[nodiscard]] pid_t trayPid() const { return tray_.pid(); }
 
     /// Polls `done` every `stepMs` until it holds or `seconds` pass; gives its last answer.
     template <class Pred>

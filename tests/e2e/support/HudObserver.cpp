@@ -85,12 +85,10 @@ HudObserver::~HudObserver() {
 
 std::optional<WindowInfo> HudObserver::window() {
     if (x_ == nullptr) return std::nullopt;
-    std::vector<Window> inTray;
-    if (desktop_.trayWindow() != 0) inTray = descendants(x_, desktop_.trayWindow());
     std::optional<WindowInfo> best;
     for (const WindowInfo& info : windowsOf(x_, veska_)) {
         if (!info.viewable || info.width < 8 || info.height < 8) continue;
-        if (std::find(inTray.begin(), inTray.end(), info.id) != inTray.end()) continue;
+        if (desktop_.trayPid() > 0 && isInsideWindowOf(x_, info.id, desktop_.trayPid())) continue;
         if (!isHudLike(info)) continue;
         if (!best || info.width * info.height > best->width * best->height) best = info;
     }

@@ -145,6 +145,22 @@ std::vector<Window> descendants(Display* x, Window window, std::size_t limit) {
     return out;
 }
 
+bool isInsideWindowOf(Display* x, Window window, pid_t pid) {
+    QuietErrors quiet(x);
+    const Window root = DefaultRootWindow(x);
+    for (int depth = 0; depth < 64 && window != 0 && window != root; ++depth) {
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* list = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(x, window, &rootReturn, &parent, &list, &count) == 0) return false;
+        if (list != nullptr) XFree(list);
+        if (parent != root && parent != 0 && windowPid(x, parent) == pid) return true;
+        window = parent;
+    }
+    return false;
+}
+
 Window topLevelWindowOf(Display* x, pid_t pid) {
     QuietErrors quiet(x);
     for (Window top : children(x, DefaultRootWindow(x))) {

@@ -34,6 +34,9 @@ struct WindowInfo {
 [[nodiscard]] std::vector<WindowInfo> windowsOf(Display* x, pid_t pid);
 /// A window's state now; nothing when it is gone.
 [[nodiscard]] std::optional<WindowInfo> describe(Display* x, Window window);
+/// Whether `window` sits inside a top-level window of process `pid` (an icon docked in a tray
+/// host is reparented into one of the host's windows).
+[[nodiscard]] bool isInsideWindowOf(Display* x, Window window, pid_t pid);
 /// Every descendant of `window`, breadth first (at most `limit`).
 [[nodiscard]] std::vector<Window> descendants(Display* x, Window window, std::size_t limit = 4096);
 
