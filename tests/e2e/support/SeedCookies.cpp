@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,7 +89,9 @@ int main(int argc, char** argv) {
         for (const auto& cookie : cookies) {
             for (const auto& held : saved) found += held.name == cookie.name && held.value == cookie.value ? 1 : 0;
         }
-        if (found == cookies.size()) return 0;
+        // Saved: leave without tearing the engine down (its exit work is not this tool's, and
+        // under load it has failed after the work was done).
+        if (found == cookies.size()) std::_Exit(0);
         pump(0.1);
     }
     std::fprintf(stderr, "the cookies were not saved in %s/Cookies\n", dir.c_str());

@@ -63,12 +63,19 @@ void VeskaProcess::prepare() {
         seedEnv["HOME"] = home_.path().string();
         const std::filesystem::path log = options_.outputDir / "seed-cookies.stderr";
         std::filesystem::create_directories(options_.outputDir);
-        Launched seed({.argv = {VESKA_E2E_SEED_COOKIES, (configDir() / kWebProfileFolder).string(), "127.0.0.1",
-                                "sessionKey=test-session", "lastActiveOrg=org-e2e"},
-                       .environment = seedEnv,
-                       .stderrFile = log});
-        if (!E2eDesktop::waitFor([&] { return !seed.running(); }, 60, 20) || seed.exitStatus() != 0) {
-            error_ = "the web profile could not be signed in (see " + log.string() + ")";
+        bool seeded = false;
+        int status = 0;
+        for (int attempt = 0; attempt < 2 && !seeded; ++attempt) {
+            Launched seed({.argv = {VESKA_E2E_SEED_COOKIES, (configDir() / kWebProfileFolder).string(), "127.0.0.1",
+                                    "sessionKey=test-session", "lastActiveOrg=org-e2e"},
+                           .environment = seedEnv,
+                           .stderrFile = log});
+            seeded = E2eDesktop::waitFor([&] { return !seed.running(); }, 60, 20) && seed.exitStatus() == 0;
+            status = seed.exitStatus();
+        }
+        if (!seeded) {
+            error_ = "the web profile could not be signed in (wait status " + std::to_string(status) + ", see " +
+                     log.string() + ")";
         }
     }
 }

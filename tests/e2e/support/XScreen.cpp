@@ -205,6 +205,19 @@ std::optional<WindowInfo> describe(Display* x, Window window) {
     return info;
 }
 
+void askToClose(Display* x, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    QuietErrors quiet(x);
+    XSendEvent(x, window, False, NoEventMask, &event);
+    XFlush(x);
+}
+
 Image capture(Display* x, Window window) {
     Image image;
     const Window root = DefaultRootWindow(x);

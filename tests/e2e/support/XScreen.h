@@ -40,6 +40,9 @@ struct WindowInfo {
 /// Every descendant of `window`, breadth first (at most `limit`).
 [[nodiscard]] std::vector<Window> descendants(Display* x, Window window, std::size_t limit = 4096);
 
+/// Asks `window` to close as a window manager's close button does (WM_DELETE_WINDOW).
+void askToClose(Display* x, Window window);
+
 /// An RGB picture of part of the screen.
 struct Image {
     int width = 0;
