@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -142,9 +143,17 @@ protected:
         ASSERT_TRUE(E2eDesktop::waitFor([&] { return microphoneChecks(events) >= 2 || !veska->running(); },
                                         kStartSeconds, 50));
         ASSERT_TRUE(veska->running()) << veska->stderrText();
-        // The permission window opens at start when the microphone check has not answered
-        // yet, and takes the focus: it is closed as a user would close it, so that the
-        // dictation goes to the application the test puts in front.
+        closeStrayWindows();
+        // Asked once it surely holds the key: a grab of ours while it takes it would refuse it.
+        ASSERT_TRUE(keyGrabbedByOther(desktop->x(), kFnKey)) << "veska does not hold the fn key";
+        hud = std::make_unique<HudObserver>(*desktop, veska->pid(), output);
+        recording = std::make_unique<HudRecording>(*desktop, veska->pid(), output);
+    }
+
+    /// The permission window opens at start when the microphone check has not answered yet,
+    /// and takes the focus: it is closed as a user would close it, and the test's application
+    /// is put in front again, so that keys and dictation go where the test means them to.
+    void closeStrayWindows() {
         for (const WindowInfo& window : windowsOf(desktop->x(), veska->pid())) {
             const bool normal = std::find(window.types.begin(), window.types.end(), "normal") != window.types.end();
             if (!window.viewable || !normal || isInsideWindowOf(desktop->x(), window.id, desktop->trayPid())) continue;
@@ -153,14 +162,12 @@ protected:
                 const auto now = describe(desktop->x(), window.id);
                 return !now || !now->viewable;
             }, kStepSeconds)) << "the window " << window.name << " stayed";
+            if (refocus) refocus();
         }
-        // Asked once it surely holds the key: a grab of ours while it takes it would refuse it.
-        ASSERT_TRUE(keyGrabbedByOther(desktop->x(), kFnKey)) << "veska does not hold the fn key";
-        hud = std::make_unique<HudObserver>(*desktop, veska->pid(), output);
-        recording = std::make_unique<HudRecording>(*desktop, veska->pid(), output);
     }
 
     void tapFn() {
+        closeStrayWindows();
         pressKey(desktop->x(), kFnKey, true);
         pressKey(desktop->x(), kFnKey, false);
     }
@@ -187,6 +194,7 @@ protected:
     }
 
     void TearDown() override {
+        refocus = nullptr;
         recording.reset();
         if (veska) {
             EXPECT_TRUE(veska->running()) << "veska ended early:\n" << veska->stderrText();
@@ -199,6 +207,8 @@ protected:
     std::unique_ptr<VeskaProcess> veska;
     std::unique_ptr<HudObserver> hud;
     std::unique_ptr<HudRecording> recording;
+    /// Puts the test's application in front again.
+    std::function<bool()> refocus;
 };
 E2eDesktop* Dictation::desktop = nullptr;
 
@@ -209,6 +219,7 @@ TEST_F(Dictation, TappedFnTypesWhileSpeakingAndCorrectsAtTheEnd) {
     ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
     startVeska();
     ASSERT_TRUE(view.focus());
+    refocus = [&] { return view.focus(); };
 
     tapFn();
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD";
@@ -238,6 +249,7 @@ TEST_F(Dictation, IntoXtermTheTextIsPasted) {
     ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
     startVeska();
     ASSERT_TRUE(term.focus());
+    refocus = [&] { return term.focus(); };
 
     tapFn();
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD";
@@ -263,6 +275,7 @@ TEST_F(Dictation, EscapeWhileStreamingTakesTheTextBackAndRestoresTheClipboard) {
     ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
     startVeska();
     ASSERT_TRUE(term.focus());
+    refocus = [&] { return term.focus(); };
 
     tapFn();
     desktop->mic()->play(speech(2));
@@ -289,7 +302,9 @@ TEST_F(Dictation, HeldFnIsPushToTalk) {
     ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
     startVeska();
     ASSERT_TRUE(view.focus());
+    refocus = [&] { return view.focus(); };
 
+    closeStrayWindows();
     pressKey(desktop->x(), kFnKey, true);
     EXPECT_TRUE(E2eDesktop::waitFor([&] { return hud->window().has_value(); }, kStepSeconds)) << "no HUD while held";
     desktop->mic()->play(speech(2));
@@ -313,6 +328,7 @@ TEST_F(Dictation, DISABLED_HeldFnTypesWhileSpeaking) {
     ASSERT_EQ(voice().post("/__fake/script", voiceScript(kFinal).dump()).status, 200);
     startVeska();
     ASSERT_TRUE(view.focus());
+    refocus = [&] { return view.focus(); };
 
     pressKey(desktop->x(), kFnKey, true);
     desktop->mic()->play(speech(2));
@@ -328,6 +344,7 @@ TEST_F(Dictation, ARefusedStreamShowsTheErrorAndTypesNothing) {
     ASSERT_EQ(voice().post("/__fake/script", R"({"connections": [{"refuse": 500}]})").status, 200);
     startVeska();
     ASSERT_TRUE(view.focus());
+    refocus = [&] { return view.focus(); };
 
     tapFn();
     desktop->mic()->play(speech(1));
