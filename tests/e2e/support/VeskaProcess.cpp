@@ -56,6 +56,7 @@ void VeskaProcess::prepare() {
     for (const char* variable : kOtherServices) env_[variable] = kNowhere;
     // The sanitizers' leak check is for the unit tests; Qt and its plug-ins keep caches to exit.
     env_["ASAN_OPTIONS"] = "detect_leaks=0";
+    env_["UBSAN_OPTIONS"] = "print_stacktrace=1";
     for (const auto& [name, value] : options_.extra) env_[name] = value;
 
     if (options_.signedIn && desktop_.voice() != nullptr) {
