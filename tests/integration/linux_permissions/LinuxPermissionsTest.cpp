@@ -68,6 +68,53 @@ TEST_F(LinuxPermissionsTest, MicrophoneIsWhetherACaptureDeviceOpens) {
     }
 }
 
+/// A capture that counts how often it was asked whether it opens.
+class CountingCapture final : public ports::AudioCapture {
+public:
+    explicit CountingCapture(std::string server) : inner_(std::move(server)) {}
+    rt::Task<bool> requestAccess() override {
+        ++asked;
+        return inner_.requestAccess();
+    }
+    rt::Task<std::optional<ports::AudioFormat>> deviceFormat() override { return inner_.deviceFormat(); }
+    rt::Task<std::unique_ptr<ports::AudioCaptureStream>> start(ports::AudioCaptureRequest request) override {
+        return inner_.start(std::move(request));
+    }
+    int asked = 0;
+
+private:
+    PulseAudioCapture inner_;
+};
+
+TEST_F(LinuxPermissionsTest, AMicrophoneThatOpensIsNotCheckedAgainAtEveryReadButAMissingOneIs) {
+    testing::PulseDaemon daemon;
+    if (daemon.server().empty()) GTEST_SKIP() << "pulseaudio did not start (scripts/setup installs it)";
+    const struct {
+        std::string server;
+        PermissionStatus expected;
+        bool checkedAgain;
+    } rows[] = {{daemon.server(), PermissionStatus::granted, false},
+                {"unix:/nonexistent/pulse/native", PermissionStatus::denied, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.server);
+        rt::RunLoop loop;
+        CountingCapture capture(row.server);
+        LinuxPermissions permissions(loop, capture, [](Permission) {});
+        ASSERT_TRUE(loop.runUntil([&] { return permissions.status(Permission::microphone) == row.expected; }, 10));
+        ASSERT_TRUE(loop.runUntil([&] { return capture.asked >= 1; }, 1));
+        const int asked = capture.asked;
+        // What the watchdog and the permissions window do: read again and again.
+        loop.runUntil(
+            [&] {
+                (void)permissions.status(Permission::microphone);
+                return row.checkedAgain && capture.asked > asked + 1;
+            },
+            1);
+        EXPECT_EQ(capture.asked > asked + 1, row.checkedAgain) << capture.asked - asked << " more checks";
+        EXPECT_EQ(permissions.status(Permission::microphone), row.expected);
+    }
+}
+
 TEST_F(LinuxPermissionsTest, AccessibilityIsTheSessionSwitchAndAskingTurnsItOn) {
     Machine setup("unix:/nonexistent/pulse/native");
     ASSERT_TRUE(AtspiDesktop::get().setEnabled(false));

@@ -48,7 +48,8 @@ LinuxPermissions::LinuxPermissions(rt::Executor& executor, ports::AudioCapture& 
 PermissionStatus LinuxPermissions::status(Permission permission) const {
     switch (permission) {
         case Permission::microphone:
-            if (!checkingMicrophone_) {
+            if (!checkingMicrophone_ &&
+                (microphone_ != true || executor_.now() - microphoneCheckedAt_ >= kMicrophoneRecheckSeconds)) {
                 checkingMicrophone_ = true;
                 scope_.start(executor_, checkMicrophone());
             }
@@ -78,6 +79,7 @@ bool LinuxPermissions::inputMonitoringAvailable() const {
 rt::Task<void> LinuxPermissions::checkMicrophone() const {
     const bool opens = co_await capture_.requestAccess();
     microphone_ = opens;
+    microphoneCheckedAt_ = executor_.now();
     checkingMicrophone_ = false;
 }
 
@@ -86,6 +88,7 @@ rt::Task<bool> LinuxPermissions::request(Permission permission) {
         case Permission::microphone: {
             const bool opens = co_await capture_.requestAccess();
             microphone_ = opens;
+            microphoneCheckedAt_ = executor_.now();
             co_return opens;
         }
         case Permission::accessibility:

@@ -15,8 +15,10 @@ namespace veska::platform {
 
 /// What each permission means here:
 /// - microphone: a capture device opens (asked of the capture port). `status` answers from the
-///   last check (`notDetermined` before the first one ends) and starts a new check each time;
-///   `request` waits for one.
+///   last check (`notDetermined` before the first one ends) and starts a new one in the
+///   background: at once while the microphone is missing, at most once a minute while it opens
+///   (each check connects to the sound server, and the watchdog asks every few seconds);
+///   `request` waits for a check of its own.
 /// - accessibility: the session's accessibility switch (`org.a11y.Status.IsEnabled`); asking
 ///   switches it on for the session. Applications started before that may have to be restarted
 ///   to expose their text (Qt ones do).
@@ -26,6 +28,9 @@ namespace veska::platform {
 /// on the main executor.
 class LinuxPermissions final : public ports::Permissions {
 public:
+    /// How long an answer that the microphone opens stands before it is checked again.
+    static constexpr double kMicrophoneRecheckSeconds = 60;
+
     using SettingsOpener = std::function<void(ports::Permission)>;
 
     LinuxPermissions(rt::Executor& executor, ports::AudioCapture& capture, SettingsOpener openSettings);
@@ -44,6 +49,8 @@ private:
     mutable A11yStatus accessibility_;
     mutable std::optional<bool> microphone_;
     mutable bool checkingMicrophone_ = false;
+    /// When the last microphone check ended (the executor's clock).
+    mutable double microphoneCheckedAt_ = 0;
     mutable std::optional<std::pair<std::string, bool>> inputMonitoring_;  // display, answer
     mutable rt::Scope scope_;  // last: its checks stop before the fields they use die
 };

@@ -2,6 +2,7 @@
 #include "platform/linux/x11/X11KeyEventSource.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "platform/linux/x11/X11KeyWatcher.h"
@@ -57,8 +58,23 @@ struct X11KeyEventSource::Core : std::enable_shared_from_this<X11KeyEventSource:
             if (!t.enabled || t.request.options != ports::TapOptions::defaultTap) continue;
             keys.insert(keys.end(), t.swallowable.begin(), t.swallowable.end());
         }
-        return watcher->claim(std::move(keys));
+        // A tap made and dropped to probe the permission changes nothing: the grabs stand, and
+        // the watcher thread and the server are left alone.
+        if (claimed && sameKeys(*claimed, keys)) return true;
+        claimed.reset();
+        if (!watcher->claim(keys)) return false;
+        claimed = std::move(keys);
+        return true;
     }
+
+    static bool sameKeys(const std::vector<ports::SwallowableKey>& a, const std::vector<ports::SwallowableKey>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+            return x.keyCode == y.keyCode && x.modifiers == y.modifiers;
+        });
+    }
+
+    /// The keys the watcher holds after the last claim that succeeded.
+    std::optional<std::vector<ports::SwallowableKey>> claimed;
 
     void dispatch(const WatchedKey& key, const VerdictAnswer& answer) {
         if (isNotice(key.event.kind)) {

@@ -70,6 +70,9 @@ struct X11KeyWatcher::State {
     std::vector<Grab> grabs;
     /// Grabbed presses the tap let through: their releases come as raw events.
     std::set<KeyCode> replayed;
+    /// Grabbed presses the tap swallowed, whose grab was given back: their releases come as raw
+    /// events too.
+    std::set<KeyCode> ungrabbed;
 
     ~State() {
         if (wakeRead >= 0) ::close(wakeRead);
@@ -101,6 +104,9 @@ struct X11KeyWatcher::State {
     [[nodiscard]] bool grabCatches(KeyCode keycode) const;
     [[nodiscard]] bool toOwnWindow();
     ports::TapVerdict awaitVerdict(WatchedKey key);
+    /// Ends the keyboard grab a swallowed press of `keycode` activated, so the focused window
+    /// keeps its focus and gets the keys Veska posts while the key is held.
+    void giveKeyboardBack(KeyCode keycode);
 };
 
 bool X11KeyWatcher::State::setUp() {
@@ -317,7 +323,10 @@ bool X11KeyWatcher::State::grabCatches(KeyCode keycode) const {
 void X11KeyWatcher::State::handleRaw(const XIRawEvent& raw, bool press) {
     const auto keycode = static_cast<KeyCode>(raw.detail);
     if (press && !down.contains(keycode) && grabCatches(keycode)) return;  // the grab reports it
-    if (!press && down.contains(keycode) && !replayed.contains(keycode) && grabCatches(keycode)) return;
+    if (!press && down.contains(keycode) && !replayed.contains(keycode) && !ungrabbed.contains(keycode) &&
+        grabCatches(keycode)) {
+        return;
+    }
     const bool repeat = press && ((raw.flags & XIKeyRepeat) != 0 || down.contains(keycode));
     std::optional<KeyEvent> event = normalise(keycode, press, repeat);
     if (!event) return;
@@ -331,7 +340,7 @@ void X11KeyWatcher::State::handleGrabbed(const XKeyEvent& key, bool press) {
     const auto keycode = static_cast<KeyCode>(key.keycode);
     Display* d = x->display();
     if (!press) {
-        if (replayed.contains(keycode)) return;  // its release comes as a raw event
+        if (replayed.contains(keycode) || ungrabbed.contains(keycode)) return;  // it comes as a raw event
         if (std::optional<KeyEvent> event = normalise(keycode, false, false)) {
             deliver(WatchedKey{*event, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
         }
@@ -340,20 +349,50 @@ void X11KeyWatcher::State::handleGrabbed(const XKeyEvent& key, bool press) {
     const bool repeat = down.contains(keycode);
     std::optional<KeyEvent> event = normalise(keycode, true, repeat);
     if (!event || repeat) {
-        XAllowEvents(d, AsyncKeyboard, CurrentTime);
+        if (repeat && replayed.contains(keycode)) {
+            XAllowEvents(d, ReplayKeyboard, CurrentTime);  // a key let through keeps its repeats
+        } else {
+            XAllowEvents(d, AsyncKeyboard, CurrentTime);
+            // An auto-repeat of a held key activates the passive grab again: give it back.
+            if (repeat) {
+                if (event) deliver(WatchedKey{*event, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
+                giveKeyboardBack(keycode);
+                XFlush(d);
+                return;
+            }
+        }
         if (event) deliver(WatchedKey{*event, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
         XFlush(d);
         return;
     }
     const ports::TapVerdict answer = awaitVerdict(WatchedKey{*event, toOwnWindow(), true, true});
     if (answer == ports::TapVerdict::swallow) {
-        replayed.erase(keycode);
+        // The press is dropped, but the grab it activated would hold the whole keyboard until the
+        // release: the focused window would lose its focus and Veska's own keys (live typing
+        // while fn is held) would come back to Veska. Give the keyboard back at once; the
+        // release then reaches the focused window too.
         XAllowEvents(d, AsyncKeyboard, CurrentTime);
+        giveKeyboardBack(keycode);
     } else {
         replayed.insert(keycode);
         XAllowEvents(d, ReplayKeyboard, CurrentTime);
     }
     XFlush(d);
+}
+
+void X11KeyWatcher::State::giveKeyboardBack(KeyCode keycode) {
+    Display* d = x->display();
+    XUngrabKeyboard(d, CurrentTime);
+    ungrabbed.insert(keycode);
+    // A release that came while the keyboard was held is served now, to the focused window, and
+    // no raw event reports it to the client that held the grab: tell it from the key map.
+    char keymap[32] = {};
+    XQueryKeymap(d, keymap);
+    const bool stillDown = (static_cast<unsigned char>(keymap[keycode / 8]) & (1U << (keycode % 8))) != 0;
+    if (stillDown) return;  // the release will come as a raw event
+    if (std::optional<KeyEvent> release = normalise(keycode, false, false)) {
+        deliver(WatchedKey{*release, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
+    }
 }
 
 ports::TapVerdict X11KeyWatcher::State::awaitVerdict(WatchedKey key) {
@@ -401,6 +440,7 @@ std::optional<KeyEvent> X11KeyWatcher::State::normalise(KeyCode keycode, bool pr
         return std::nullopt;  // a release without its press (some senders repeat releases)
     } else {
         replayed.erase(keycode);
+        ungrabbed.erase(keycode);
     }
     ports::KeyCode code = kUnmappedKeyBase + keycode;
     if (keycode == fnKeycode && fnKeycode != 0) {
