@@ -116,14 +116,7 @@ rt::Task<void> AppState::chatGPTStart(ContextTask context) {
     }
     if (!stop && (!ax || !im)) {
         setHUD(HUDState::error(AppStrings::missingPermissions()));
-        std::weak_ptr<AppState*> weak = self_;
-        permissionsWindow.onAllGranted = [weak] {
-            auto self = weak.lock();
-            if (!self) return;
-            (*self)->refreshPermissionsMenu();
-            (*self)->setHUD(Kind::done);
-        };
-        permissionsWindow.show(true);
+        openPermissions(true);
         refreshPermissionsMenu();
         if (!micGranted()) {
             clearTakeContext();

@@ -64,12 +64,12 @@ E2eDesktop::~E2eDesktop() {
     xvfb_.stop();
 }
 
-std::string E2eDesktop::readLine(Launched& into, const LaunchSpec& base) {
+std::string E2eDesktop::readLine(Launched& into, const LaunchPlan& base) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-    LaunchSpec spec = base;
-    spec.stdoutTo = fds[1];
-    into = Launched(spec);
+    LaunchPlan plan = base;
+    plan.stdoutTo = fds[1];
+    into = Launched(plan);
     ::close(fds[1]);
     std::string line;
     char c = 0;

@@ -75,7 +75,7 @@ private:
     bool startServer(const DesktopOptions& options);
     bool startBuses();
     bool startTray();
-    std::string readLine(Launched& into, const LaunchSpec& spec);
+    std::string readLine(Launched& into, const LaunchPlan& plan);
 
     std::string missing_;
     testing::TempDir runtime_;

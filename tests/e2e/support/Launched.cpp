@@ -24,10 +24,10 @@ int openOutput(const std::filesystem::path& file) {
 
 }  // namespace
 
-Launched::Launched(const LaunchSpec& spec) {
-    std::vector<std::string> args = spec.argv;
+Launched::Launched(const LaunchPlan& plan) {
+    std::vector<std::string> args = plan.argv;
     std::vector<std::string> env;
-    for (const auto& [name, value] : spec.environment) env.push_back(name + "=" + value);
+    for (const auto& [name, value] : plan.environment) env.push_back(name + "=" + value);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -36,9 +36,9 @@ Launched::Launched(const LaunchSpec& spec) {
     envp.push_back(nullptr);
     const std::string path = findProgram(args.at(0));
     // Everything the child needs is prepared before the fork: only async-signal-safe calls after.
-    const int out = spec.stdoutTo >= 0 ? ::dup(spec.stdoutTo) : openOutput(spec.stdoutFile);
-    const int err = openOutput(spec.stderrFile);
-    const int in = spec.stdinFrom >= 0 ? ::dup(spec.stdinFrom) : ::open("/dev/null", O_RDONLY);
+    const int out = plan.stdoutTo >= 0 ? ::dup(plan.stdoutTo) : openOutput(plan.stdoutFile);
+    const int err = openOutput(plan.stderrFile);
+    const int in = plan.stdinFrom >= 0 ? ::dup(plan.stdinFrom) : ::open("/dev/null", O_RDONLY);
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) {

@@ -13,7 +13,7 @@ namespace veska::e2e {
 using Environment = std::map<std::string, std::string>;
 
 /// How to start one program.
-struct LaunchSpec {
+struct LaunchPlan {
     std::vector<std::string> argv;
     /// The whole environment of the program (nothing is inherited).
     Environment environment;
@@ -33,7 +33,7 @@ struct LaunchSpec {
 class Launched {
 public:
     Launched() = default;
-    explicit Launched(const LaunchSpec& spec);
+    explicit Launched(const LaunchPlan& plan);
     Launched(Launched&& other) noexcept;
     Launched& operator=(Launched&& other) noexcept;
     Launched(const Launched&) = delete;

@@ -65,7 +65,7 @@ protected:
         for (port_ = 21000 + (::getpid() % 20000);; ++port_) {
             if (machine.loopbackPortAnswers(port_) == false) break;
         }
-        core_ = e2e::Launched(e2e::LaunchSpec{
+        core_ = e2e::Launched(e2e::LaunchPlan{
             .argv = {"/usr/bin/node", std::string(VESKA_SOURCE_DIR) + "/packages/local-core/cli.mjs",
                      "serve"},
             .environment = {{"HOME", home_.path().string()},

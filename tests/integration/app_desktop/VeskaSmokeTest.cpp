@@ -77,7 +77,7 @@ TEST(VeskaSmoke, StartsOnADesktopAndEndsCleanlyOnSigterm) {
     ASSERT_EQ(home.error(), "");
     const auto errFile = output.path() / "stderr.txt";
     e2e::Launched veska(
-        e2e::LaunchSpec{.argv = {VESKA_PROGRAM}, .environment = home.environment(), .stderrFile = errFile});
+        e2e::LaunchPlan{.argv = {VESKA_PROGRAM}, .environment = home.environment(), .stderrFile = errFile});
     const auto stderrText = [&] {
         std::ifstream in(errFile);
         return std::string(std::istreambuf_iterator<char>(in), {});
