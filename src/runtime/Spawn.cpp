@@ -87,6 +87,7 @@ void RootBase::whenDone(std::function<void()> callback) {
 }
 
 void RootBase::finished(Outcome how) {
+    const auto keep = shared_from_this();  // the scope may hold the last reference
     std::vector<std::function<void()>> callbacks;
     {
         std::lock_guard lock(doneMutex_);
@@ -94,12 +95,14 @@ void RootBase::finished(Outcome how) {
         callbacks = std::move(onDone_);
         onDone_.clear();
     }
-    for (auto& callback : callbacks) callback();
+    // Leave the scope before anyone waiting is woken: a waiter on another executor may destroy
+    // the scope (runOn's, in its frame) as soon as it resumes.
     if (scope != nullptr) {
         Scope* owner = scope;
         scope = nullptr;
         owner->forget(this);
     }
+    for (auto& callback : callbacks) callback();
 }
 
 std::shared_ptr<RootBase> launch(Executor& executor, std::shared_ptr<RootBase> root) {

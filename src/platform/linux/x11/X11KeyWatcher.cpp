@@ -340,7 +340,7 @@ void X11KeyWatcher::State::handleGrabbed(const XKeyEvent& key, bool press) {
     const auto keycode = static_cast<KeyCode>(key.keycode);
     Display* d = x->display();
     if (!press) {
-        if (replayed.contains(keycode) || ungrabbed.contains(keycode)) return;  // it comes as a raw event
+        if (replayed.contains(keycode)) return;  // its release comes as a raw event
         if (std::optional<KeyEvent> event = normalise(keycode, false, false)) {
             deliver(WatchedKey{*event, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
         }
@@ -369,8 +369,8 @@ void X11KeyWatcher::State::handleGrabbed(const XKeyEvent& key, bool press) {
     if (answer == ports::TapVerdict::swallow) {
         // The press is dropped, but the grab it activated would hold the whole keyboard until the
         // release: the focused window would lose its focus and Veska's own keys (live typing
-        // while fn is held) would come back to Veska. Give the keyboard back at once; the
-        // release then reaches the focused window too.
+        // while fn is held) would come back to Veska. Give the keyboard back while the key is
+        // held; its release then reaches the focused window as a lone release.
         XAllowEvents(d, AsyncKeyboard, CurrentTime);
         giveKeyboardBack(keycode);
     } else {
@@ -382,17 +382,17 @@ void X11KeyWatcher::State::handleGrabbed(const XKeyEvent& key, bool press) {
 
 void X11KeyWatcher::State::giveKeyboardBack(KeyCode keycode) {
     Display* d = x->display();
-    XUngrabKeyboard(d, CurrentTime);
-    ungrabbed.insert(keycode);
-    // A release that came while the keyboard was held is served now, to the focused window, and
-    // no raw event reports it to the client that held the grab: tell it from the key map.
+    // The keyboard was thawed just before: a release that came during the grab has been served
+    // to Veska (its core release follows), and the grab ended with it. Only a key still held
+    // keeps the keyboard grabbed.
     char keymap[32] = {};
     XQueryKeymap(d, keymap);
     const bool stillDown = (static_cast<unsigned char>(keymap[keycode / 8]) & (1U << (keycode % 8))) != 0;
-    if (stillDown) return;  // the release will come as a raw event
-    if (std::optional<KeyEvent> release = normalise(keycode, false, false)) {
-        deliver(WatchedKey{*release, toOwnWindow(), true, false}, [](ports::TapVerdict) {});
-    }
+    if (!stillDown) return;
+    XUngrabKeyboard(d, CurrentTime);
+    // Its release now goes to the focused window; Veska sees it as a raw event (or, when it
+    // came just before the grab ended, as a core release: whichever comes first counts).
+    ungrabbed.insert(keycode);
 }
 
 ports::TapVerdict X11KeyWatcher::State::awaitVerdict(WatchedKey key) {
