@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/linux/recorder/AacFileWriter.h"
+#include "platform/linux/aac/AacFileWriter.h"
 
 namespace {
 

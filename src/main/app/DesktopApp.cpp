@@ -10,6 +10,8 @@
 #include "core/app/V2Config.h"
 #include "core/ui/AppStrings.h"
 #include "platform/linux/AtomicFile.h"
+#include "platform/linux/modules/LoadedModules.h"
+#include "platform/linux/modules/PlugInModule.h"
 #include "platform/linux/windows/PermissionHelp.h"
 #include "runtime/Race.h"
 #include "runtime/Sleep.h"
@@ -101,7 +103,11 @@ DesktopApp::DesktopApp()
       permissions_(main_, capture_,
                    [](ports::Permission permission) { platform::showPermissionHelp(permission); }),
       loginItem_(env_, ownExecutable()),
-      web_(configDir_ + "/webengine"),
+      fileRecorder_(platform::moduleAacWriters(platform::bundlePlugInsDirectory())),
+      web_(configDir_ + "/webengine",
+           [](const std::string& storagePath) {
+               return platform::loadWebEngineParts(platform::bundlePlugInsDirectory(), storagePath);
+           }),
       core_(http_, V2Config::clientBaseURL(env_, prefs_), V2Config::token(env_), prefs_,
             V2Config::LaunchHost{V2Config::Bundle{platform::PosixLocalMachine::mainBundleResources()}, &env_,
                                  &machine_, &processes_}),
@@ -126,8 +132,8 @@ DesktopApp::DesktopApp()
       desktop_{main_,       lookups_,       liveTyperQueue_,  *x11_->keys, *x11_->poster,
                pasteboard_, accessibility_, *x11_->workspace, permissions_},
       selection_(desktop_),
-      dashboardView_([this] { return web_.profile().profile(); }, configDir_ + "/window-frames.ini"),
-      chatgptLoginView_([this] { return web_.profile().profile(); }) {
+      dashboardView_(web_, configDir_ + "/window-frames.ini", showCannotOpen),
+      chatgptLoginView_(main_, web_, showCannotOpen) {
     AppStrings::setServiceNames(services_.names);
     AppStrings::setLocale(std::nullopt, languages_);
     AppStrings::setTranslateEngineProvider([this] {

@@ -26,6 +26,7 @@
 #include "core/web/WebCookieJar.h"
 #include "main/app/ConfinedPorts.h"
 #include "main/app/LazyWebProfile.h"
+#include "main/app/ModuleWebViews.h"
 #include "main/app/Unbuilt.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/PosixLocalMachine.h"
@@ -46,8 +47,6 @@
 #include "platform/linux/tray/QtStatusItem.h"
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 #include "platform/linux/windows/QtApplicationShell.h"
-#include "platform/linux/windows/QtChatGPTLoginView.h"
-#include "platform/linux/windows/QtDashboardWebView.h"
 #include "platform/linux/windows/QtLanguageMenu.h"
 #include "platform/linux/windows/QtPermissionsView.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
@@ -122,6 +121,7 @@ private:
     platform::PulseFileRecorder fileRecorder_;
     platform::PulseAudioPlayer player_;
     platform::LogindInhibitor inhibitor_;
+    /// The web engine module: loaded, and its engine started, on the first real need.
     LazyWebProfile web_;
     WebCookieJar cookies_{web_};
 
@@ -148,10 +148,10 @@ private:
     StatusPopoverModel popover_;
     platform::QtPermissionsView permissionsView_;
     std::unique_ptr<PermissionsSetupWindowController> permissionsWindow_;
-    platform::QtDashboardWebView dashboardView_;
+    ModuleDashboardWebView dashboardView_;
     ConfigDashboardWindowController dashboard_{dashboardView_};
     AbsentTranslationCard card_;
-    platform::QtChatGPTLoginView chatgptLoginView_;
+    ModuleChatGPTLoginView chatgptLoginView_;
     std::unique_ptr<ChatGPTLoginWindowController> chatgptLogin_;
     std::unique_ptr<UnbuiltWebLoginWindow> claudeLogin_;
     std::unique_ptr<UnbuiltWebLoginWindow> grokLogin_;

@@ -16,7 +16,7 @@
 
 #include "platform/linux/qt/QtMainExecutor.h"
 #include "platform/linux/webcookies/CookieDatabase.h"
-#include "platform/linux/webcookies/QtWebProfile.h"
+#include "platform/linux/webengine/QtWebProfile.h"
 #include "runtime/Spawn.h"
 
 // The web engine (Chromium, not built with the sanitizers) keeps process-wide state until exit

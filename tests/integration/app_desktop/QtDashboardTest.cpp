@@ -14,9 +14,9 @@
 #include "core/app/ConfigDashboardWindowController.h"
 #include "e2e/support/Launched.h"
 #include "platform/linux/PosixLocalMachine.h"
-#include "platform/linux/webcookies/QtWebProfile.h"
-#include "platform/linux/windows/QtChatGPTLoginView.h"
-#include "platform/linux/windows/QtDashboardWebView.h"
+#include "platform/linux/webengine/QtChatGPTLoginView.h"
+#include "platform/linux/webengine/QtDashboardWebView.h"
+#include "platform/linux/webengine/QtWebProfile.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempDir.h"
 

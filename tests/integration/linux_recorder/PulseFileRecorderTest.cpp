@@ -6,6 +6,7 @@
 #include "contract/FileRecorderContract.h"
 #include "integration/linux_recorder/DecodedAudio.h"
 #include "integration/linux_recorder/RealTimeLoop.h"
+#include "platform/linux/aac/AacFileWriter.h"
 #include "platform/linux/recorder/PulseFileRecorder.h"
 #include "runtime/Sleep.h"
 #include "support/PulseDaemon.h"
@@ -39,7 +40,7 @@ private:
     testing::RealTimeLoop loop_;
     testing::PulseDaemon daemon_{{.mic = testing::PipeMic{}, .exitIdleSeconds = -1}};
     testing::TempDir files_;
-    PulseFileRecorder recorder_{daemon_.requiredServer()};
+    PulseFileRecorder recorder_{linkedAacWriters(), daemon_.requiredServer()};
 };
 
 struct PulseFactory {
@@ -161,7 +162,7 @@ TEST(PulseFileRecorder, ALostServerEndsTheRecordingAndKeepsWhatWasHeard) {
 TEST(PulseFileRecorder, WithoutAServerThereIsNoDeviceAndNoFile) {
     testing::RealTimeLoop loop;
     testing::TempDir dir;
-    PulseFileRecorder recorder("unix:" + (dir.path() / "no-server").string());
+    PulseFileRecorder recorder(linkedAacWriters(), "unix:" + (dir.path() / "no-server").string());
     ports::RecorderSettings settings;
     settings.path = (dir.path() / "x.m4a").string();
     auto handle = rt::spawn(loop, recorder.start(settings));

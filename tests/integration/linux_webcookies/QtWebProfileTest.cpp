@@ -15,7 +15,7 @@
 
 #include "contract/WebCookieStoreContract.h"
 #include "platform/linux/qt/QtMainExecutor.h"
-#include "platform/linux/webcookies/QtWebProfile.h"
+#include "platform/linux/webengine/QtWebProfile.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TempDir.h"
 

@@ -22,6 +22,7 @@
 #include "main/appsim/AppRecorders.h"
 #include "main/appsim/FakeAI.h"
 #include "main/appsim/FakeVoice.h"
+#include "platform/linux/aac/AacFileWriter.h"
 #include "platform/linux/recorder/PulseFileRecorder.h"
 #include "platform/sim/SimCookieStore.h"
 #include "platform/sim/SimDesktop.h"
@@ -117,7 +118,7 @@ public:
 
     testing::TempDir takes;
     sim::SimDesktop desktop;
-    platform::PulseFileRecorder pulse;
+    platform::PulseFileRecorder pulse{platform::linkedAacWriters()};
     ObservedRecorder observed;
     FileMicRecorder mic;
     appsim::AppLog log;

@@ -24,7 +24,7 @@ rt::Task<std::unique_ptr<ports::Recording>> PulseFileRecorder::start(ports::Reco
                           settings.channels >= 1 && settings.channels <= 2;
     if (!formatOk) throw ports::AudioError(ports::AudioErrorKind::badFormat);
     std::unique_ptr<PulseRecording> recording =
-        PulseRecording::open(server_, settings, bitRate(settings.quality, settings.channels));
+        PulseRecording::open(server_, settings, bitRate(settings.quality, settings.channels), writers_);
     co_await recording->ready();
     co_return recording;
 }

@@ -31,14 +31,16 @@ rt::Task<void> pause(double seconds) {
 
 }  // namespace
 
-PulseRecording::PulseRecording(const ports::RecorderSettings& settings, long bitRate)
+PulseRecording::PulseRecording(const ports::RecorderSettings& settings, long bitRate,
+                               const AudioFileWriterFactory& writers)
     : settings_(settings), path_(settings.path),
-      writer_(std::make_unique<AacFileWriter>(settings.path, static_cast<int>(settings.sampleRate), settings.channels,
-                                              bitRate)) {}
+      writer_(writers(settings.path, static_cast<int>(settings.sampleRate), settings.channels, bitRate)) {
+    if (!writer_) throw AudioError(AudioErrorKind::failed);
+}
 
 std::unique_ptr<PulseRecording> PulseRecording::open(const std::string& server, const ports::RecorderSettings& settings,
-                                                     long bitRate) {
-    std::unique_ptr<PulseRecording> recording(new PulseRecording(settings, bitRate));
+                                                     long bitRate, const AudioFileWriterFactory& writers) {
+    std::unique_ptr<PulseRecording> recording(new PulseRecording(settings, bitRate, writers));
     try {
         recording->connect(server);
     } catch (const AudioError&) {

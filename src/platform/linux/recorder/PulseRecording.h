@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/linux/recorder/AacFileWriter.h"
+#include "platform/linux/recorder/AudioFileWriter.h"
 #include "ports/FileRecorder.h"
 #include "runtime/Completion.h"
 
@@ -18,9 +18,10 @@ namespace veska::platform {
 /// destruction. Everything the stream callbacks touch is guarded by the main loop's lock.
 class PulseRecording final : public ports::Recording {
 public:
-    /// Creates the file and connects the stream; resolves `ready` once audio can flow.
+    /// Creates the file through `writers` and connects the stream; resolves `ready` once audio
+    /// can flow.
     static std::unique_ptr<PulseRecording> open(const std::string& server, const ports::RecorderSettings& settings,
-                                                long bitRate);
+                                                long bitRate, const AudioFileWriterFactory& writers);
     ~PulseRecording() override;
     PulseRecording(const PulseRecording&) = delete;
     PulseRecording& operator=(const PulseRecording&) = delete;
@@ -36,7 +37,7 @@ public:
     static constexpr double kMeterWindowSeconds = 0.1;
 
 private:
-    PulseRecording(const ports::RecorderSettings& settings, long bitRate);
+    PulseRecording(const ports::RecorderSettings& settings, long bitRate, const AudioFileWriterFactory& writers);
     void connect(const std::string& server);
     void startStream();
     void finishLocked();
@@ -51,7 +52,7 @@ private:
 
     ports::RecorderSettings settings_;
     std::string path_;
-    std::unique_ptr<AacFileWriter> writer_;
+    std::unique_ptr<AudioFileWriter> writer_;
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;

@@ -1,5 +1,5 @@
 // The shared persistent web profile and the cookie mirror kept over its engine's cookie store.
-#include "platform/linux/webcookies/QtWebProfile.h"
+#include "platform/linux/webengine/QtWebProfile.h"
 
 #include <QDateTime>
 #include <QDir>

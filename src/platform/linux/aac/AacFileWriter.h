@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/recorder/AudioFileWriter.h"
+
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -14,21 +16,22 @@ struct AVPacket;
 namespace veska::platform {
 
 /// Encodes interleaved float samples into an .m4a file. The file is created (header written)
-/// by the constructor and complete after `finish`. Not thread-safe: one caller at a time.
-class AacFileWriter {
+/// by the constructor and complete after `finish`. Not thread-safe: one caller at a time. Built
+/// into the program's AAC module, so that only a recording loads FFmpeg.
+class AacFileWriter final : public AudioFileWriter {
 public:
     /// Throws `ports::AudioError`: `cannotWrite` when the file cannot be created, `badFormat`
     /// when the encoder refuses the rate or channel count.
     AacFileWriter(const std::string& path, int sampleRate, int channels, std::int64_t bitRate);
-    ~AacFileWriter();
+    ~AacFileWriter() override;
     AacFileWriter(const AacFileWriter&) = delete;
     AacFileWriter& operator=(const AacFileWriter&) = delete;
 
     /// Adds `frames` frames of interleaved samples; false once writing has failed.
-    bool write(const float* samples, std::size_t frames);
+    bool write(const float* samples, std::size_t frames) override;
     /// Encodes what is buffered, flushes the encoder and writes the file's index; false when
     /// the file could not be completed. Later calls return the first answer.
-    bool finish();
+    bool finish() override;
 
 private:
     bool encodeBuffered(int samples);
@@ -49,5 +52,8 @@ private:
     bool finishResult_ = false;
     bool fileOpen_ = false;
 };
+
+/// Writers made in this program (which then links FFmpeg) rather than by the AAC module.
+[[nodiscard]] AudioFileWriterFactory linkedAacWriters();
 
 }  // namespace veska::platform

@@ -1,4 +1,4 @@
-#include "platform/linux/windows/QtChatGPTLoginView.h"
+#include "platform/linux/webengine/QtChatGPTLoginView.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/linux/windows/QtDashboardWebView.h"
+#include "platform/linux/webengine/QtDashboardWebView.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 // AAC-LC in an MPEG-4 file with FFmpeg.
-#include "platform/linux/recorder/AacFileWriter.h"
+#include "platform/linux/aac/AacFileWriter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -160,6 +160,12 @@ bool AacFileWriter::finish() {
     }
     finishResult_ = ok;
     return ok;
+}
+
+AudioFileWriterFactory linkedAacWriters() {
+    return [](const std::string& path, int sampleRate, int channels, std::int64_t bitRate) {
+        return std::unique_ptr<AudioFileWriter>(std::make_unique<AacFileWriter>(path, sampleRate, channels, bitRate));
+    };
 }
 
 }  // namespace veska::platform

@@ -1,0 +1,50 @@
+// The one Qt application of the modules' tests (offscreen; the web engine and message windows
+// need it), its main executor, and a pump of its event loop.
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "platform/linux/qt/QtMainExecutor.h"
+
+namespace veska::testing {
+
+/// Made on first use, as the app makes it: before any module is loaded.
+inline platform::QtMainExecutor& qtMain() {
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        static int argc = 1;
+        static char name[] = "modules_tests";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    static platform::QtMainExecutor* executor = (static_cast<void>(app), new platform::QtMainExecutor());
+    return *executor;
+}
+
+/// Runs Qt's event loop until `done()` holds or `maxSeconds` pass.
+inline bool pump(const std::function<bool()>& done, double maxSeconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(maxSeconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+/// The modules the build put in the app's bundle.
+inline std::string builtPlugIns() {
+    return VESKA_PLUGINS_DIR;
+}
+
+}  // namespace veska::testing
