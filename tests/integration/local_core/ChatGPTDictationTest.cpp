@@ -76,7 +76,7 @@ class DictationApp {
 public:
     DictationApp(testing::CoreRig& rig, const std::string& pulseServer, const std::string& chatgptOrigin)
         : desktop(rig.env.loop),
-          pulse(pulseServer),
+          pulse(platform::linkedAacWriters(), pulseServer),
           observed(pulse),
           mic(observed, desktop.permissions(), takes.path().string()),
           log(rig.env.loop),
@@ -118,7 +118,7 @@ public:
 
     testing::TempDir takes;
     sim::SimDesktop desktop;
-    platform::PulseFileRecorder pulse{platform::linkedAacWriters()};
+    platform::PulseFileRecorder pulse;
     ObservedRecorder observed;
     FileMicRecorder mic;
     appsim::AppLog log;
