@@ -227,7 +227,10 @@ int main() {
     }
     std::printf("\nveska's windows on screen while idle:\n");
     for (const auto& window : e2e::windowsOf(desktop.x(), veska.pid())) {
-        if (window.viewable) std::printf("  %dx%d \"%s\"\n", window.width, window.height, window.name.c_str());
+        if (!window.viewable) continue;
+        const bool docked = e2e::isInsideWindowOf(desktop.x(), window.id, desktop.trayPid());
+        std::printf("  %dx%d \"%s\"%s\n", window.width, window.height, window.name.c_str(),
+                    docked ? " (the tray icon, docked in the tray host)" : "");
     }
 
     long total = 0;

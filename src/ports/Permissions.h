@@ -34,6 +34,11 @@ public:
     virtual rt::Task<bool> request(Permission permission) = 0;
     /// Shows the place where the user grants this permission.
     virtual void openSettings(Permission permission) = 0;
+    /// Finishes once `status` answers from a finished check for every permission. Where a state
+    /// is learnt asynchronously (on X11 the microphone counts as granted once a capture device
+    /// opens) `status` says `notDetermined` until then; the adapter bounds the wait, so this
+    /// always finishes. At once where every state is read directly.
+    virtual rt::Task<void> settled() { co_return; }
 };
 
 }  // namespace veska::ports

@@ -109,6 +109,9 @@ void AppDelegate::wirePanels() {
 rt::Task<void> AppDelegate::startupTask() {
     AppState& app = *appState_;
     if (app.sttProvider == UserDefaults::kClaudeWeb && !app.claudeChecking) app.refreshClaudeAccount(true);
+    // A permission learnt asynchronously (the microphone, where a device must open) is learnt
+    // while the core starts: the setup badge follows it as soon as it is known.
+    scope_.start(env_.main, refreshPermissionsWhenSettled());
     co_await env_.client.ensureCore();
     std::optional<nlohmann::json> prefs;
     try {
@@ -125,12 +128,19 @@ rt::Task<void> AppDelegate::startupTask() {
     env_.updater.startChecking();
     app.startStatusPolling();
     app.enableLaunchAtLoginIfNeeded();
+    // The permission check must not take a state still being learnt for a missing permission.
+    co_await env_.permissions.settled();
     app.refreshPermissionsMenu();
     checkPermissionsOnStart();
     std::weak_ptr<AppDelegate*> weak = self_;
     watchdog_ = env_.main.every(kWatchdogSeconds, [weak] {
         if (auto self = weak.lock()) (*self)->watchdog();
     });
+}
+
+rt::Task<void> AppDelegate::refreshPermissionsWhenSettled() {
+    co_await env_.permissions.settled();
+    if (appState_) appState_->refreshPermissionsMenu();
 }
 
 void AppDelegate::checkPermissionsOnStart() {

@@ -66,6 +66,7 @@ private:
     /// Runs `action` on the controller in a new main-executor turn, if it still exists.
     void hop(std::function<void(AppState&)> action);
     rt::Task<void> startupTask();
+    rt::Task<void> refreshPermissionsWhenSettled();
     void checkPermissionsOnStart();
     void watchdog();
     rt::Task<void> quitTask();

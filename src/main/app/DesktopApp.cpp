@@ -13,8 +13,6 @@
 #include "platform/linux/modules/LoadedModules.h"
 #include "platform/linux/modules/PlugInModule.h"
 #include "platform/linux/windows/PermissionHelp.h"
-#include "runtime/Race.h"
-#include "runtime/Sleep.h"
 
 namespace veska::app {
 
@@ -184,7 +182,6 @@ DesktopApp::DesktopApp()
 
 DesktopApp::~DesktopApp() {
     // The controller's tasks reach every part: it goes first, then the HUD it drives.
-    launching_ = {};
     delegate_.reset();
     actions_.reset();
     menuBar_.onShowPopover = nullptr;
@@ -196,23 +193,9 @@ DesktopApp::~DesktopApp() {
     hudPanel_.reset();
 }
 
-namespace {
-
-rt::Task<void> pause(double seconds) {
-    co_await rt::sleepFor(seconds);
-}
-
-}  // namespace
-
 void DesktopApp::launch() {
-    launching_ = rt::spawn(main_, launchAfterMicrophoneCheck());
-}
-
-rt::Task<void> DesktopApp::launchAfterMicrophoneCheck() {
-    // On X11 the microphone counts as granted once a capture device has opened, which takes a
-    // moment. The start-up reads the permissions at once: without an answer a working microphone
-    // would count as missing, and the permissions window would open in front of the user.
-    co_await rt::race(permissions_.request(ports::Permission::microphone), pause(kMicrophoneCheckSeconds));
+    // The tray icon comes up at once; the start-up's permission check waits for the microphone's
+    // first answer (see LinuxPermissions::settled).
     delegate_->applicationDidFinishLaunching();
 }
 

@@ -77,11 +77,6 @@ public:
     [[nodiscard]] AppDelegate& delegate() { return *delegate_; }
 
 private:
-    /// The longest the start-up waits for the first microphone check.
-    static constexpr double kMicrophoneCheckSeconds = 1.5;
-
-    rt::Task<void> launchAfterMicrophoneCheck();
-
     struct X11Parts;
     DesktopApp();
     /// Throws `DesktopUnavailable` when the display lacks what Veska needs.
@@ -158,8 +153,6 @@ private:
     std::unique_ptr<UnbuiltSelectionActions> actions_;
 
     std::unique_ptr<AppDelegate> delegate_;
-    /// The start-up, once the microphone has been tried (or the wait for it has ended).
-    rt::JoinHandle<void> launching_;
 };
 
 }  // namespace veska::app

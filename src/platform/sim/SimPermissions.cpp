@@ -1,6 +1,7 @@
 // Simulated permissions.
 #include "platform/sim/SimPermissions.h"
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/Sleep.h"
@@ -18,7 +19,23 @@ void SimPermissions::answerRequests(Permission permission, PermissionAnswer answ
     s.answerDelaySeconds = answerDelaySeconds < 0 ? 0 : answerDelaySeconds;
 }
 
-PermissionStatus SimPermissions::status(Permission permission) const { return slot(permission).status; }
+void SimPermissions::learnAfter(Permission permission, PermissionStatus status, double seconds) {
+    Slot& s = slot(permission);
+    s.status = status;
+    s.knownAt = executor_.now() + (seconds < 0 ? 0 : seconds);
+}
+
+PermissionStatus SimPermissions::status(Permission permission) const {
+    const Slot& s = slot(permission);
+    if (executor_.now() < s.knownAt) return PermissionStatus::notDetermined;
+    return s.status;
+}
+
+rt::Task<void> SimPermissions::settled() {
+    double last = 0;
+    for (const Slot& s : slots_) last = std::max(last, s.knownAt);
+    if (last > executor_.now()) co_await rt::sleepFor(last - executor_.now());
+}
 
 void SimPermissions::applyAnswer(Permission permission) {
     Slot& s = slot(permission);

@@ -38,9 +38,14 @@ public:
     /// later. Returns whether the permission is granted now.
     bool ask(ports::Permission permission);
 
+    /// A state learnt asynchronously: `status` says `notDetermined` until `seconds` have passed
+    /// on the executor's clock, then `status`; `settled` waits until then.
+    void learnAfter(ports::Permission permission, ports::PermissionStatus status, double seconds);
+
     [[nodiscard]] ports::PermissionStatus status(ports::Permission permission) const override;
     rt::Task<bool> request(ports::Permission permission) override;
     void openSettings(ports::Permission permission) override;
+    rt::Task<void> settled() override;
 
 private:
     struct Slot {
@@ -49,6 +54,8 @@ private:
         double answerDelaySeconds = 0;
         int requests = 0;
         int settingsOpened = 0;
+        /// Until when (the executor's clock) the state is still being learnt.
+        double knownAt = 0;
     };
     Slot& slot(ports::Permission permission) { return slots_.at(static_cast<std::size_t>(permission)); }
     [[nodiscard]] const Slot& slot(ports::Permission permission) const {

@@ -9,6 +9,7 @@
 #include "integration/atspi/AtspiDesktop.h"
 #include "platform/linux/audiocapture/PulseAudioCapture.h"
 #include "platform/linux/permissions/LinuxPermissions.h"
+#include "runtime/Completion.h"
 #include "runtime/RunLoop.h"
 #include "support/PulseDaemon.h"
 
@@ -113,6 +114,54 @@ TEST_F(LinuxPermissionsTest, AMicrophoneThatOpensIsNotCheckedAgainAtEveryReadBut
         EXPECT_EQ(capture.asked > asked + 1, row.checkedAgain) << capture.asked - asked << " more checks";
         EXPECT_EQ(permissions.status(Permission::microphone), row.expected);
     }
+}
+
+/// A capture whose sound server answers whether it opens only when the test says so.
+class GatedCapture final : public ports::AudioCapture {
+public:
+    rt::Task<bool> requestAccess() override { co_return co_await answer.wait(); }
+    rt::Task<std::optional<ports::AudioFormat>> deviceFormat() override { co_return std::nullopt; }
+    rt::Task<std::unique_ptr<ports::AudioCaptureStream>> start(ports::AudioCaptureRequest) override { co_return nullptr; }
+    rt::Completion<bool> answer;
+};
+
+TEST_F(LinuxPermissionsTest, SettledWaitsForTheMicrophonesFirstAnswerButNotForever) {
+    testing::PulseDaemon daemon;
+    if (daemon.server().empty()) GTEST_SKIP() << "pulseaudio did not start (scripts/setup installs it)";
+    const struct {
+        std::string server;
+        PermissionStatus expected;
+    } rows[] = {{daemon.server(), PermissionStatus::granted},
+                {"unix:/nonexistent/pulse/native", PermissionStatus::denied}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.server);
+        Machine setup(row.server);
+        auto settled = rt::spawn(setup.loop, setup.permissions.settled());
+        ASSERT_TRUE(setup.loop.runUntil([&] { return settled.done(); }, 10));
+        EXPECT_EQ(setup.permissions.status(Permission::microphone), row.expected);
+    }
+
+    // Two waiters, woken by the answer itself (well before the bound), then at once.
+    rt::RunLoop loop;
+    GatedCapture gated;
+    LinuxPermissions permissions(loop, gated, [](Permission) {});
+    auto first = rt::spawn(loop, permissions.settled());
+    auto second = rt::spawn(loop, permissions.settled());
+    loop.runUntil([] { return false; }, 0.1);
+    EXPECT_FALSE(first.done());
+    EXPECT_EQ(permissions.status(Permission::microphone), PermissionStatus::notDetermined);
+    gated.answer.resolve(true);
+    EXPECT_TRUE(loop.runUntil([&] { return first.done() && second.done(); }, LinuxPermissions::kSettleSeconds / 3));
+    EXPECT_EQ(permissions.status(Permission::microphone), PermissionStatus::granted);
+    auto again = rt::spawn(loop, permissions.settled());
+    EXPECT_TRUE(loop.runUntil([&] { return again.done(); }, LinuxPermissions::kSettleSeconds / 3));
+
+    // A sound server that never answers: the wait ends at its bound, the state still unknown.
+    GatedCapture silent;
+    LinuxPermissions unanswered(loop, silent, [](Permission) {});
+    auto bounded = rt::spawn(loop, unanswered.settled());
+    EXPECT_TRUE(loop.runUntil([&] { return bounded.done(); }, LinuxPermissions::kSettleSeconds + 5));
+    EXPECT_EQ(unanswered.status(Permission::microphone), PermissionStatus::notDetermined);
 }
 
 TEST_F(LinuxPermissionsTest, AccessibilityIsTheSessionSwitchAndAskingTurnsItOn) {

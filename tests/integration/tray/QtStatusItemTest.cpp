@@ -143,6 +143,20 @@ TEST_F(QtStatusItemTest, DrawsTheSymbolAndTheSetupBadge) {
     }
 }
 
+TEST_F(QtStatusItemTest, TheSameImageAgainLeavesTheIconAlone) {
+    // The status refresh sets the image every few seconds: only a change may reach the X server.
+    platform::QtStatusItem item;
+    item.setImage("mic.fill", DesignTokens::statusBarImage(true, true));
+    const qint64 drawn = item.trayIcon().icon().cacheKey();
+    item.setImage("mic.fill", DesignTokens::statusBarImage(true, true));
+    EXPECT_EQ(item.trayIcon().icon().cacheKey(), drawn);
+    item.setImage("mic.fill", DesignTokens::statusBarImage(true, false));
+    EXPECT_NE(item.trayIcon().icon().cacheKey(), drawn);
+    const qint64 unbadged = item.trayIcon().icon().cacheKey();
+    item.setImage("waveform", DesignTokens::statusBarImage(true, false));
+    EXPECT_NE(item.trayIcon().icon().cacheKey(), unbadged);
+}
+
 /// The tooltip label Qt shows, once it is on screen.
 QString visibleToolTip() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {

@@ -61,6 +61,51 @@ TEST(Startup, MissingPermissionShowsTheWindowOnLaterRunsToo) {
     EXPECT_EQ(world.updater.checksStarted, 1);
 }
 
+TEST(Startup, PermissionsLearntLaterAreAwaitedBeforeTheCheck) {
+    // The microphone's state comes only once a device has opened (0.5 s here); the core takes
+    // 0.1 s. The check waits for the answer instead of taking "not yet known" for "missing",
+    // and the badge follows the answer as soon as it comes.
+    struct Row {
+        ports::PermissionStatus learnt;
+        int windowShows;
+        bool badgeAfter;
+    };
+    for (const Row& row : {Row{ports::PermissionStatus::granted, 0, false}, Row{ports::PermissionStatus::denied, 1, true}}) {
+        rt::VirtualLoop loop;
+        sim::SimDesktop desktop{loop.main()};
+        desktop.permissions().setGranted(ports::Permission::accessibility, true);
+        desktop.permissions().setGranted(ports::Permission::inputMonitoring, true);
+        desktop.permissions().learnAfter(ports::Permission::microphone, row.learnt, 0.5);
+        appsim::DictationWorld world(loop, desktop);
+        world.prefs.set(UserDefaults::kOpenedOnce, true);
+        world.launch();
+        EXPECT_TRUE(world.statusItem.badge);  // not known yet
+        loop.runFor(0.3);
+        EXPECT_EQ(world.permissionsWindow.shows, 0);
+        EXPECT_FALSE(world.delegate().startupDone());
+        loop.runFor(0.3);
+        EXPECT_TRUE(world.delegate().startupDone());
+        EXPECT_EQ(world.permissionsWindow.shows, row.windowShows);
+        EXPECT_EQ(world.statusItem.badge, row.badgeAfter);
+    }
+}
+
+TEST(Startup, TheBadgeFollowsAPermissionLearntWhileTheCoreStillStarts) {
+    rt::VirtualLoop loop;
+    sim::SimDesktop desktop{loop.main()};
+    desktop.permissions().setGranted(ports::Permission::accessibility, true);
+    desktop.permissions().setGranted(ports::Permission::inputMonitoring, true);
+    desktop.permissions().learnAfter(ports::Permission::microphone, ports::PermissionStatus::granted, 0.05);
+    appsim::DictationWorld world(loop, desktop);
+    world.prefs.set(UserDefaults::kOpenedOnce, true);
+    world.launch();
+    EXPECT_TRUE(world.statusItem.badge);
+    loop.runFor(0.07);  // the core (0.1 s) has not answered yet
+    EXPECT_EQ(world.core.ensureCalls, 1);
+    EXPECT_FALSE(world.delegate().startupDone());
+    EXPECT_FALSE(world.statusItem.badge);
+}
+
 TEST(Startup, WatchdogCreatesTheTapOnceInputMonitoringIsGranted) {
     DictationRig rig({.inputMonitoring = false});
     EXPECT_FALSE(rig.world->delegate().hotkeys().hasTap());

@@ -8,8 +8,12 @@ namespace veska::platform {
 
 namespace {
 
-/// Longest wait for sockets when nothing else is due; commands wake the thread earlier.
+/// Longest wait for sockets while transfers run and nothing else is due; commands wake the
+/// thread earlier.
 constexpr int kMaxWaitMilliseconds = 1000;
+/// The wait while no transfer runs and libcurl has nothing due: the thread sleeps until a
+/// command wakes it (an idle app must not wake every second for nothing).
+constexpr int kIdleWaitMilliseconds = 24 * 60 * 60 * 1000;
 
 void initialiseCurl() {
     static std::once_flag once;
@@ -179,6 +183,7 @@ void CurlNetwork::enforceLimits() {
 int CurlNetwork::waitMilliseconds() {
     long curlWait = -1;
     curl_multi_timeout(multi_, &curlWait);
+    if (curlWait < 0 && live_.empty()) return kIdleWaitMilliseconds;
     int wait = curlWait < 0 ? kMaxWaitMilliseconds
                             : static_cast<int>(std::min<long>(curlWait, kMaxWaitMilliseconds));
     const auto now = CurlExchange::Clock::now();

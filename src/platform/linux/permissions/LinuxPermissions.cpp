@@ -7,6 +7,9 @@
 
 #include <cstdlib>
 
+#include "runtime/Race.h"
+#include "runtime/Sleep.h"
+
 namespace veska::platform {
 
 using ports::Permission;
@@ -78,17 +81,43 @@ bool LinuxPermissions::inputMonitoringAvailable() const {
 
 rt::Task<void> LinuxPermissions::checkMicrophone() const {
     const bool opens = co_await capture_.requestAccess();
+    checkingMicrophone_ = false;
+    microphoneChecked(opens);
+}
+
+void LinuxPermissions::microphoneChecked(bool opens) const {
     microphone_ = opens;
     microphoneCheckedAt_ = executor_.now();
-    checkingMicrophone_ = false;
+    std::vector<rt::Completion<void>> waiters;
+    waiters.swap(microphoneWaiters_);
+    for (auto& waiter : waiters) waiter.resolve();
+}
+
+namespace {
+
+rt::Task<void> pause(double seconds) {
+    co_await rt::sleepFor(seconds);
+}
+
+rt::Task<void> arrival(rt::Completion<void> completion) {
+    co_await completion.wait();
+}
+
+}  // namespace
+
+rt::Task<void> LinuxPermissions::settled() {
+    if (microphone_) co_return;
+    (void)status(Permission::microphone);  // starts the first check unless one runs
+    rt::Completion<void> known;
+    microphoneWaiters_.push_back(known);
+    co_await rt::race(arrival(known), pause(kSettleSeconds));
 }
 
 rt::Task<bool> LinuxPermissions::request(Permission permission) {
     switch (permission) {
         case Permission::microphone: {
             const bool opens = co_await capture_.requestAccess();
-            microphone_ = opens;
-            microphoneCheckedAt_ = executor_.now();
+            microphoneChecked(opens);
             co_return opens;
         }
         case Permission::accessibility:

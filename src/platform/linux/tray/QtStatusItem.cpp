@@ -91,6 +91,9 @@ void QtStatusItem::show() {
 }
 
 void QtStatusItem::setImage(const std::string& symbolName, const DesignTokens::StatusBarImage& image) {
+    // The status refresh sets the image every few seconds; drawing it asks the X server for the
+    // tray's colours and repaints the icon, so an unchanged image is left alone.
+    if (symbolName == symbol_ && image == image_) return;
     symbol_ = symbolName;
     image_ = image;
     redraw();

@@ -16,7 +16,8 @@ namespace veska::platform {
 /// The tray icon: the symbol tinted like the panel's text (with the setup badge's orange dot
 /// when asked), the tooltip, a left click that activates the item, and a context menu with
 /// one entry per `StatusAction` (labels in the interface language of the moment the menu
-/// opens). Without a tray host the icon waits (Qt watches the tray selection): it appears when
+/// opens). The panel's text colour is read when the image changes and when the icon is shown.
+/// Without a tray host the icon waits (Qt watches the tray selection): it appears when
 /// a host starts, and again in a host that restarts.
 /// Made on the GUI thread after the QApplication, destroyed before it.
 class QtStatusItem final : public StatusItemView {
