@@ -206,6 +206,8 @@ TYPED_TEST_P(WebSocketClientContract, AMessageOverTheLimitFailsTheConnection) {
 TYPED_TEST_P(WebSocketClientContract, CancellingWhileOpeningLeavesNoConnection) {
     this->env().endpoint(ws::at("/slow", WsBehaviour::failing(sim::WsHandshake::silence)));
     auto handle = rt::spawn(this->env().executor(), ws::converse(this->client(), this->request("/slow"), {}, 1));
+    // Opening: the server has the connection and says nothing.
+    ASSERT_TRUE(this->env().runUntil([&] { return !this->env().connections().empty(); }, 5));
     this->env().advance(0.2);
     EXPECT_FALSE(handle.done());
     handle.cancel();

@@ -1,6 +1,9 @@
 // Opening connections on the network thread and handing their frames to the calling task.
 #include "platform/linux/websocket/BeastWebSocketClient.h"
 
+#include <filesystem>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include <boost/asio/executor_work_guard.hpp>
@@ -89,17 +92,40 @@ private:
 struct BeastWebSocketClient::Network {
     boost::asio::io_context io;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work = boost::asio::make_work_guard(io);
-    boost::asio::ssl::context tls{boost::asio::ssl::context::tls_client};
+    std::optional<std::filesystem::path> extraTrusted;
+    std::once_flag trustOnce;
+    std::optional<boost::asio::ssl::context> tls;
+    /// The trusted certificates could not be read: secure connections fail with `tls`.
+    bool untrusted = false;
     std::thread thread;
+
+    /// The TLS context with the system's certificates (and the extra ones), made once. Reading
+    /// the system's certificate bundle takes tens of milliseconds, so the network thread does it
+    /// as soon as it starts, off the caller's start-up; a connection asked for before that waits
+    /// for it here.
+    boost::asio::ssl::context& trusted() {
+        std::call_once(trustOnce, [this] {
+            tls.emplace(boost::asio::ssl::context::tls_client);
+            try {
+                tls->set_default_verify_paths();
+                if (extraTrusted) tls->load_verify_file(extraTrusted->string());
+            } catch (const std::exception&) {
+                untrusted = true;
+            }
+            tls->set_verify_mode(boost::asio::ssl::verify_peer);
+        });
+        return *tls;
+    }
 };
 
 BeastWebSocketClient::BeastWebSocketClient() : BeastWebSocketClient(Options{}) {}
 
 BeastWebSocketClient::BeastWebSocketClient(Options options) : network_(std::make_unique<Network>()) {
-    network_->tls.set_default_verify_paths();
-    if (options.extraTrusted) network_->tls.load_verify_file(options.extraTrusted->string());
-    network_->tls.set_verify_mode(boost::asio::ssl::verify_peer);
-    network_->thread = std::thread([network = network_.get()] { network->io.run(); });
+    network_->extraTrusted = std::move(options.extraTrusted);
+    network_->thread = std::thread([network = network_.get()] {
+        (void)network->trusted();
+        network->io.run();
+    });
 }
 
 BeastWebSocketClient::~BeastWebSocketClient() {
@@ -112,7 +138,9 @@ rt::Task<std::unique_ptr<ports::WebSocket>> BeastWebSocketClient::connect(ports:
     std::optional<WebSocketUrl> url = parseWebSocketUrl(request.url);
     if (!url) throw WebSocketError(WebSocketErrorKind::invalidUrl);
     checkRequest(request);
-    std::shared_ptr<BeastConnection> connection = BeastConnection::make(network_->io, network_->tls, url->secure);
+    boost::asio::ssl::context& tls = network_->trusted();
+    if (url->secure && network_->untrusted) throw WebSocketError(WebSocketErrorKind::tls);
+    std::shared_ptr<BeastConnection> connection = BeastConnection::make(network_->io, tls, url->secure);
     rt::Completion<std::string> opened;
     connection->open(std::move(*url), std::move(request), opened);
     // Gives up the opening when this task is cancelled while it waits.
