@@ -117,10 +117,13 @@ public:
 
     void start() {
         if (state_->nextFailsTls()) {
+            // Bytes that are not TLS, and the connection kept until the client gives up on it:
+            // cutting it at once could reach the client before the bytes do, and it would see a
+            // lost connection instead of a failed handshake.
             auto garbage = std::make_shared<std::string>("this is not TLS\r\n\r\n");
             asio::async_write(beast::get_lowest_layer(ws_), asio::buffer(*garbage),
                               [self = shared_from_this(), garbage](boost::system::error_code, std::size_t) {
-                                  self->reset();
+                                  self->drainThenReset();
                               });
             return;
         }
@@ -334,6 +337,16 @@ private:
         state_->update(index_, [&](sim::RecordedWsConnection& record) { record.state = state; });
     }
     /// Resets the TCP connection.
+    /// Reads and drops whatever the client sends until it closes, then cuts the connection.
+    void drainThenReset() {
+        auto sink = std::make_shared<std::array<char, 256>>();
+        beast::get_lowest_layer(ws_).socket().async_read_some(
+            asio::buffer(*sink), [self = shared_from_this(), sink](boost::system::error_code ec, std::size_t) {
+                if (ec) return self->reset();
+                self->drainThenReset();
+            });
+    }
+
     void reset() {
         boost::system::error_code ignored;
         auto& socket = beast::get_lowest_layer(ws_).socket();
