@@ -52,7 +52,7 @@ protected:
         return std::get<std::string>(*got);
     }
     static std::string primarySelection() {
-        return testing::commandOutput("timeout 5 xclip -o -selection primary");
+        return testing::shellOutput("timeout 5 xclip -o -selection primary");
     }
 
     AtspiAccessibility ax;

@@ -2,7 +2,9 @@
 // Qt Widgets QTextEdit (the program next to this file).
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <deque>
@@ -10,22 +12,10 @@
 #include <string>
 
 #include "integration/atspi/AtspiDesktop.h"
+#include "support/Launched.h"
 #include "ports/Accessibility.h"
 
 namespace veska::testing {
-
-/// Runs a command and gives its standard output (trailing line break removed).
-inline std::string commandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[512];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    ::pclose(pipe);
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
-}
 
 /// The first element below `root` (breadth first, at most 300) whose role is one of `roles`.
 inline ports::AXElement findByRole(ports::Accessibility& ax, ports::AXElement root,
@@ -60,16 +50,17 @@ public:
         const std::string file = (dir_.path() / "text").string();
         dir_.write("text", text);
         const int input = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        process_ = Spawned({"zenity", "--text-info", "--editable", std::string("--title=") + kTitle,
-                            "--width=600", "--height=400"},
-                           {.stdinFrom = input, .stdoutTo = -1});
+        process_ = Launched({.argv = {"zenity", "--text-info", "--editable", std::string("--title=") + kTitle,
+                                      "--width=600", "--height=400"},
+                             .environment = processEnvironment(),
+                             .stdinFrom = input});
         ::close(input);
         // Polled here: xdotool's own --sync waits half a second between looks.
         std::string window;
         AtspiDesktop::waitFor(
             [&] {
                 window =
-                    commandOutput("xdotool search --onlyvisible --pid " + std::to_string(process_.pid()) +
+                    shellOutput("xdotool search --onlyvisible --pid " + std::to_string(process_.pid()) +
                                   " --name " + kTitle + " 2>/dev/null | head -n1");
                 return !window.empty();
             },
@@ -78,7 +69,7 @@ public:
             error_ = "the zenity window did not appear";
             return;
         }
-        (void)commandOutput("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null");
+        (void)shellOutput("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null");
         AtspiDesktop::waitFor([&] {
             view_ = findByRole(ax, ax.application(process_.pid()), {ports::roles::kTextArea});
             return view_ && ax.stringAttribute(view_, ports::AXAttribute::value).value_or("") == text;
@@ -104,7 +95,7 @@ public:
 
 private:
     TempDir dir_;
-    Spawned process_;
+    Launched process_;
     ports::AXElement view_;
     std::string error_;
 };
@@ -116,9 +107,10 @@ public:
         int in[2];
         int out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-        ::setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        process_ = Spawned({VESKA_QT_TEXT_FIELD}, {.stdinFrom = in[0], .stdoutTo = out[1]});
+        Environment environment = processEnvironment();
+        environment["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1";
+        environment["QT_QPA_PLATFORM"] = "xcb";
+        process_ = Launched({.argv = {VESKA_QT_TEXT_FIELD}, .environment = environment, .stdinFrom = in[0], .stdoutTo = out[1]});
         ::close(in[0]);
         ::close(out[1]);
         toChild_ = in[1];
@@ -173,7 +165,7 @@ private:
         return got;
     }
 
-    Spawned process_;
+    Launched process_;
     int toChild_ = -1;
     FILE* fromChild_ = nullptr;
     bool ready_ = false;

@@ -27,24 +27,10 @@ class HUDWindowManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!desktop().missing().empty()) GTEST_SKIP() << desktop().missing();
-        if (!programExists("openbox")) GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
-        if (!programExists("xdotool")) GTEST_SKIP() << "xdotool is not installed (scripts/setup installs it)";
-        if (!desktop().property(desktop().root(), "_NET_SUPPORTING_WM_CHECK")) {
-            desktop().start({"openbox", "--sm-disable"});
-            ASSERT_TRUE(spinUntil(
-                [] { return desktop().property(desktop().root(), "_NET_SUPPORTING_WM_CHECK").has_value(); }));
-            // A window asking to be mapped while Openbox is still starting is never mapped:
-            // probe until one is.
-            bool ready = false;
-            for (int attempt = 0; attempt < 10 && !ready; ++attempt) {
-                const Window probe = desktop().makeWindow(0, 0, 10, 10, 1);
-                ready = desktop().mapped(probe);
-                XDestroyWindow(desktop().user(), probe);
-            }
-            ASSERT_TRUE(ready) << "openbox maps no window";
-        }
     }
-    static X11TestDesktop& desktop() { return X11TestDesktop::get(); }
+    static X11TestDesktop& desktop() {
+        return X11TestDesktop::get({.windowManager = true, .programs = {"xdotool"}});
+    }
 
     static unsigned long activeWindow() {
         const auto active = desktop().property(desktop().root(), "_NET_ACTIVE_WINDOW");

@@ -1,7 +1,6 @@
-// A private X11 desktop for the Qt window tests: Xvfb, optionally a session bus and a tray
-// host, one QApplication, and a second X connection that plays the user and the other
-// applications (pointer, clicks, focus, screen grabs). Everything started here is stopped by
-// its pid when the process ends.
+// The private desktop of the Qt window tests: the shared rig with one QApplication, and a second
+// X connection that plays the user and the other applications (pointer, clicks, focus, screen
+// grabs). Everything started is stopped by its pid when the process ends.
 #pragma once
 
 #include <QApplication>
@@ -21,8 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "integration/atspi/Spawned.h"
-#include "support/TempDir.h"
+#include "support/PrivateDesktop.h"
 
 // Xlib's macros must come after the test framework's and Qt's headers.
 #include <X11/Xatom.h>
@@ -51,12 +49,10 @@ bool spinUntil(Pred done, double seconds = 5) {
     return done();
 }
 
-struct DesktopOptions {
-    bool sessionBus = false;
-    /// The screen's work area, as a panel at the bottom would leave it (`_NET_WORKAREA`).
-    std::optional<std::vector<long>> workArea;
-};
+using DesktopOptions = PrivateDesktopOptions;
 
+/// The process's private desktop with one QApplication on it, and this process's own X
+/// connection playing the user and the other applications.
 class X11TestDesktop {
 public:
     static constexpr int kWidth = 1280;
@@ -67,40 +63,38 @@ public:
         // Qt objects outlive static destructors: the desktop is never destroyed, only stopped.
         static auto* desktop = [&] {
             auto* made = new X11TestDesktop(options);
-            std::atexit([] { get().shutdown(); });
+            std::atexit([] { get().desktop_.stop(); });
             return made;
         }();
         return *desktop;
     }
 
-    [[nodiscard]] const std::string& missing() const { return missing_; }
-    [[nodiscard]] Display* user() const { return user_; }
-    [[nodiscard]] Window root() const { return DefaultRootWindow(user_); }
+    [[nodiscard]] const std::string& missing() const { return desktop_.missing(); }
+    [[nodiscard]] Display* user() const { return desktop_.x(); }
+    [[nodiscard]] Window root() const { return DefaultRootWindow(user()); }
 
     /// Starts a program on the desktop (a tray host); stopped with the desktop.
-    void start(std::vector<std::string> args) { children_.emplace_back(std::move(args)); }
+    void start(std::vector<std::string> args) { desktop_.start(std::move(args)); }
     /// Ends the program started last, as a crash would.
-    void killLast() {
-        if (children_.size() > 1) children_.back().kill();
-    }
+    void killLast() { desktop_.killLast(); }
 
     /// The pointer moves to (x, y).
     void movePointer(int x, int y) const {
-        XTestFakeMotionEvent(user_, 0, x, y, CurrentTime);
-        XSync(user_, False);
+        XTestFakeMotionEvent(user(), 0, x, y, CurrentTime);
+        XSync(user(), False);
     }
     /// A click of `button` at (x, y).
     void click(int x, int y, unsigned button = 1) const {
         movePointer(x, y);
-        XTestFakeButtonEvent(user_, button, True, CurrentTime);
-        XTestFakeButtonEvent(user_, button, False, CurrentTime);
-        XSync(user_, False);
+        XTestFakeButtonEvent(user(), button, True, CurrentTime);
+        XTestFakeButtonEvent(user(), button, False, CurrentTime);
+        XSync(user(), False);
     }
 
     /// What the screen shows in `x, y, width, height` (what a person would see).
     [[nodiscard]] QImage grab(int x, int y, int width, int height) const {
-        XSync(user_, False);
-        XImage* image = XGetImage(user_, root(), x, y, static_cast<unsigned>(width),
+        XSync(user(), False);
+        XImage* image = XGetImage(user(), root(), x, y, static_cast<unsigned>(width),
                                   static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (image == nullptr) return {};
         QImage out(width, height, QImage::Format_RGB32);
@@ -122,15 +116,15 @@ public:
         unsigned height = 0;
         unsigned border = 0;
         unsigned depth = 0;
-        if (XGetGeometry(user_, window, &ignored, &x, &y, &width, &height, &border, &depth) == 0)
+        if (XGetGeometry(user(), window, &ignored, &x, &y, &width, &height, &border, &depth) == 0)
             return std::nullopt;
-        if (XTranslateCoordinates(user_, window, root(), 0, 0, &x, &y, &ignored) == 0) return std::nullopt;
+        if (XTranslateCoordinates(user(), window, root(), 0, 0, &x, &y, &ignored) == 0) return std::nullopt;
         return QRect(x, y, static_cast<int>(width), static_cast<int>(height));
     }
 
     [[nodiscard]] bool mapped(Window window) const {
         XWindowAttributes attributes{};
-        return XGetWindowAttributes(user_, window, &attributes) != 0 && attributes.map_state == IsViewable;
+        return XGetWindowAttributes(user(), window, &attributes) != 0 && attributes.map_state == IsViewable;
     }
 
     /// The 32-bit values of a window property, or nothing when it is absent.
@@ -140,8 +134,8 @@ public:
         unsigned long count = 0;
         unsigned long after = 0;
         unsigned char* data = nullptr;
-        const Atom atom = XInternAtom(user_, name, False);
-        if (XGetWindowProperty(user_, window, atom, 0, 64, False, AnyPropertyType, &type, &format, &count,
+        const Atom atom = XInternAtom(user(), name, False);
+        if (XGetWindowProperty(user(), window, atom, 0, 64, False, AnyPropertyType, &type, &format, &count,
                                &after, &data) != Success ||
             type == None) {
             return std::nullopt;
@@ -156,18 +150,18 @@ public:
         return values;
     }
 
-    [[nodiscard]] Atom atom(const char* name) const { return XInternAtom(user_, name, False); }
+    [[nodiscard]] Atom atom(const char* name) const { return XInternAtom(user(), name, False); }
 
     /// Another application's window, mapped, taking button presses.
     [[nodiscard]] Window makeWindow(int x, int y, int width, int height, double waitSeconds = 5) const {
         XSetWindowAttributes attributes{};
-        attributes.background_pixel = WhitePixel(user_, DefaultScreen(user_));
+        attributes.background_pixel = WhitePixel(user(), DefaultScreen(user()));
         attributes.event_mask = ButtonPressMask | StructureNotifyMask | FocusChangeMask;
-        const Window window = XCreateWindow(user_, root(), x, y, static_cast<unsigned>(width),
+        const Window window = XCreateWindow(user(), root(), x, y, static_cast<unsigned>(width),
                                             static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
                                             CopyFromParent, CWBackPixel | CWEventMask, &attributes);
-        XMapWindow(user_, window);
-        XSync(user_, False);
+        XMapWindow(user(), window);
+        XSync(user(), False);
         // A window manager maps it when it has taken it in.
         const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
         while (!mapped(window) && std::chrono::steady_clock::now() < until) {
@@ -178,63 +172,23 @@ public:
 
     /// Button presses `window` got since the last call.
     [[nodiscard]] int pressesOn(Window window) const {
-        XSync(user_, False);
+        XSync(user(), False);
         int count = 0;
         XEvent event;
-        while (XCheckTypedWindowEvent(user_, window, ButtonPress, &event) != 0) ++count;
+        while (XCheckTypedWindowEvent(user(), window, ButtonPress, &event) != 0) ++count;
         return count;
     }
 
     [[nodiscard]] Window inputFocus() const {
         Window focus = 0;
         int revert = 0;
-        XGetInputFocus(user_, &focus, &revert);
+        XGetInputFocus(user(), &focus, &revert);
         return focus;
     }
 
 private:
-    /// Stops what was started, newest first (the X server last).
-    void shutdown() {
-        while (!children_.empty()) children_.pop_back();
-        runtime_.reset();
-    }
-
-    explicit X11TestDesktop(const DesktopOptions& options) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return;
-        children_.emplace_back(std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0",
-                                                        "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                               Spawned::Pipes{.stdinFrom = -1, .stdoutTo = fds[1]});
-        ::close(fds[1]);
-        std::string number;
-        char c = 0;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
-        ::close(fds[0]);
-        if (number.empty()) {
-            missing_ = "Xvfb did not start (scripts/setup installs it)";
-            return;
-        }
-        const std::string display = ":" + number;
-        ::chmod(runtime_->path().c_str(), 0700);
-        ::setenv("DISPLAY", display.c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", runtime_->path().c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        if (options.sessionBus && !startSessionBus()) {
-            missing_ = "the session bus did not start";
-            return;
-        }
-        user_ = XOpenDisplay(display.c_str());
-        if (user_ == nullptr) {
-            missing_ = "could not connect to Xvfb";
-            return;
-        }
-        if (options.workArea) {
-            std::vector<long> area = *options.workArea;
-            XChangeProperty(user_, root(), atom("_NET_WORKAREA"), XA_CARDINAL, 32, PropModeReplace,
-                            reinterpret_cast<unsigned char*>(area.data()), static_cast<int>(area.size()));
-            XSync(user_, False);
-        }
+    explicit X11TestDesktop(const DesktopOptions& options) : desktop_(options) {
+        if (!desktop_.missing().empty()) return;
         static int argc = 1;
         static char name[] = "veska_x11_tests";
         static char* argv[] = {name, nullptr};
@@ -242,26 +196,7 @@ private:
         QApplication::setQuitOnLastWindowClosed(false);
     }
 
-    bool startSessionBus() {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-        children_.emplace_back(std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                                                        "--print-address=1"},
-                               Spawned::Pipes{.stdinFrom = -1, .stdoutTo = fds[1]});
-        ::close(fds[1]);
-        std::string address;
-        char c = 0;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n') address.push_back(c);
-        ::close(fds[0]);
-        if (address.empty()) return false;
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-        return true;
-    }
-
-    std::string missing_;
-    std::unique_ptr<TempDir> runtime_ = std::make_unique<TempDir>();
-    std::vector<Spawned> children_;
-    Display* user_ = nullptr;
+    PrivateDesktop desktop_;
     QApplication* app_ = nullptr;
 };
 

@@ -1,5 +1,5 @@
-// Windows, screenshots and PNG files for the end-to-end tests.
-#include "e2e/support/XScreen.h"
+// Windows, screenshots and PNG files for the tests on a private desktop.
+#include "support/XScreen.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -11,7 +11,7 @@
 #include <deque>
 #include <memory>
 
-namespace veska::e2e {
+namespace veska::testing {
 
 namespace {
 
@@ -304,4 +304,4 @@ bool writePng(const Image& image, const std::filesystem::path& file) {
     return ok;
 }
 
-}  // namespace veska::e2e
+}  // namespace veska::testing

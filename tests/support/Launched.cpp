@@ -1,5 +1,5 @@
-// Programs of the end-to-end rig, each in its own process group, stopped by pid.
-#include "e2e/support/Launched.h"
+// Programs started by tests, each in its own process group, stopped by pid.
+#include "support/Launched.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,9 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
-namespace veska::e2e {
+extern char** environ;
+
+namespace veska::testing {
 
 namespace {
 
@@ -106,6 +109,17 @@ bool Launched::stop(double graceSeconds) {
     return clean;
 }
 
+void Launched::kill() {
+    if (pid_ <= 0) return;
+    ::kill(-pid_, SIGKILL);
+    if (!ended_) {
+        while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        }
+        ended_ = true;
+    }
+    pid_ = 0;
+}
+
 std::string findProgram(const std::string& program) {
     if (program.find('/') != std::string::npos) return program;
     const char* path = std::getenv("PATH");
@@ -121,6 +135,22 @@ std::string findProgram(const std::string& program) {
     return {};
 }
 
+bool programExists(const std::string& program) {
+    const std::string path = findProgram(program);
+    return !path.empty() && ::access(path.c_str(), X_OK) == 0;
+}
+
+Environment processEnvironment() {
+    Environment env;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const std::size_t equals = text.find('=');
+        if (equals == std::string_view::npos) continue;
+        env.emplace(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
+    }
+    return env;
+}
+
 std::string shellOutput(const std::string& command) {
     std::string out;
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -133,4 +163,4 @@ std::string shellOutput(const std::string& command) {
     return out;
 }
 
-}  // namespace veska::e2e
+}  // namespace veska::testing
