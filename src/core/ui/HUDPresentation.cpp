@@ -150,4 +150,30 @@ std::vector<KeyHint> listeningKeyHints() {
 
 std::string speedHelp() { return pick("Tốc độ đọc", "Speed"); }
 
+std::string accessibleName(const HUDModel& model, Translator::WriteMode currentMode) {
+    switch (model.state.kind()) {
+        case Kind::listening: return listeningTitle();
+        case Kind::speaking: return pick("Đang đọc", "Reading aloud");
+        default: return pillText(model, currentMode);
+    }
+}
+
+std::string accessibleDescription(const HUDModel& model) {
+    switch (model.state.kind()) {
+        case Kind::error:
+        case Kind::info: return model.state.message();
+        case Kind::listening: {
+            std::string out = model.text.empty() ? transcriptPlaceholder(model) : model.text;
+            if (model.outputChip && !model.outputChip->empty()) out = *model.outputChip + " · " + out;
+            return out;
+        }
+        case Kind::speaking: {
+            std::string out = speedHelp() + " " + rateLabel(model.rate);
+            if (model.paused) out = pick("Đã tạm dừng", "Paused") + " · " + out;
+            return out;
+        }
+        default: return {};
+    }
+}
+
 }  // namespace veska::HUDPresentation

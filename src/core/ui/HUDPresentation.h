@@ -81,4 +81,12 @@ struct KeyHint {
 /// The help text of the reading bar's speed button: "Tốc độ đọc" / "Speed".
 [[nodiscard]] std::string speedHelp();
 
+/// What a screen reader says the panel is: the state's title as the panel shows it (the pill's
+/// line, the listening card's header) or, while reading aloud, that it reads.
+[[nodiscard]] std::string accessibleName(const HUDModel& model, Translator::WriteMode currentMode);
+/// The detail under the name: a whole error or notice (the pill shows its start), the live
+/// transcript or its placeholder and the output setting while listening, the speed and pause
+/// while reading; empty for the other states.
+[[nodiscard]] std::string accessibleDescription(const HUDModel& model);
+
 }  // namespace veska::HUDPresentation

@@ -139,6 +139,43 @@ TEST(HUDPresentation, ElapsedTimeAndPlaceholders) {
     EXPECT_EQ(transcriptPlaceholder(model(K::listening)), "Go ahead");
 }
 
+// A screen reader hears what the panel shows: the long error whole, where the pill cuts it.
+TEST(HUDPresentation, AccessibleNameAndDescriptionFollowWhatIsShown) {
+    const std::string longError = "The voice stream disconnected before the sentence was finished";
+    HUDModel listening = model(K::listening);
+    HUDModel heard = listening;
+    heard.text = "xin chào";
+    heard.outputChip = "→ EN";
+    HUDModel reading = model(K::speaking, "Grok");
+    reading.rate = 1.5;
+    HUDModel paused = reading;
+    paused.paused = true;
+    struct Row {
+        HUDModel m;
+        std::string name;
+        std::string description;
+    };
+    const std::vector<Row> rows = {
+        {listening, "Listening", "Go ahead"},
+        {heard, "Listening", "→ EN · xin chào"},
+        {model(K::transcribing), "Finishing the sentence…", ""},
+        {model(K::done, "claude_web", "Zenity"), "Inserted into Zenity", ""},
+        {model(HUDState::error(longError)), longError.substr(0, 32), longError},
+        {model(HUDState::info("Copied")), "Copied", "Copied"},
+        {model(K::stopped), "Stopped", ""},
+        {reading, "Reading aloud", "Speed 1.5×"},
+        {paused, "Reading aloud", "Paused · Speed 1.5×"},
+    };
+    useLocale("en");
+    for (const Row& row : rows) {
+        EXPECT_EQ(accessibleName(row.m, Translator::WriteMode::normal), row.name) << row.name;
+        EXPECT_EQ(accessibleDescription(row.m), row.description) << row.name;
+    }
+    useLocale("vi");
+    EXPECT_EQ(accessibleName(listening, Translator::WriteMode::normal), "Đang nghe");
+    EXPECT_EQ(accessibleDescription(paused), "Đã tạm dừng · Tốc độ đọc 1.5×");
+}
+
 TEST(MenuBarIcon, SymbolOfEveryState) {
     const std::pair<HUDState, const char*> rows[] = {
         {HUDState::error("x"), "exclamationmark.triangle.fill"}, {HUDState::info("x"), "checkmark.circle.fill"},

@@ -1,5 +1,7 @@
 #include "platform/linux/hud/HUDWindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,6 +18,18 @@ namespace {
 /// One animation frame at 60 per second.
 constexpr int kFrameMilliseconds = 16;
 
+/// Assistive technologies see the panel as a notification: screen readers read it out when it
+/// appears and when its name changes, without taking the user's place in the application.
+class HUDAccessible final : public QAccessibleWidget {
+public:
+    explicit HUDAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Notification) {}
+};
+
+QAccessibleInterface* hudAccessible(const QString& /*className*/, QObject* object) {
+    auto* window = dynamic_cast<HUDWindow*>(object);
+    return window != nullptr ? new HUDAccessible(window) : nullptr;
+}
+
 }  // namespace
 
 HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
@@ -31,6 +45,11 @@ HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
     // The speed button's help shows although Veska is never the active application.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Veska"));
+    static const bool accessible = [] {
+        QAccessible::installFactory(hudAccessible);
+        return true;
+    }();
+    (void)accessible;
     resize(300, 60);
     frames_.setInterval(kFrameMilliseconds);
     QObject::connect(&frames_, &QTimer::timeout, this, [this] { update(); });
@@ -45,6 +64,17 @@ void HUDWindow::attach(FloatingHUD& hud) {
 void HUDWindow::modelChanged() {
     if (isVisible()) update();
     syncFrames();
+    describe();
+}
+
+void HUDWindow::describe() {
+    if (hud_ == nullptr) return;
+    const Translator::WriteMode mode = currentMode_ ? currentMode_() : Translator::WriteMode::normal;
+    // Each change is announced to assistive technologies: only real changes are made.
+    const QString name = QString::fromStdString(HUDPresentation::accessibleName(hud_->model(), mode));
+    if (name != accessibleName()) setAccessibleName(name);
+    const QString description = QString::fromStdString(HUDPresentation::accessibleDescription(hud_->model()));
+    if (description != accessibleDescription()) setAccessibleDescription(description);
 }
 
 const HUDModel* HUDWindow::model() const {

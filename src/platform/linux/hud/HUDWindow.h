@@ -18,7 +18,8 @@ namespace veska::platform {
 
 /// Draws the HUD's model and turns clicks on the reading controls into the HUD's callbacks.
 /// Redraws on every model change and, only while on screen and showing something that moves,
-/// on an animation timer. Lives on the GUI thread.
+/// on an animation timer. Its accessible name and description (a notification's, for screen
+/// readers) follow the state it shows. Lives on the GUI thread.
 class HUDWindow final : public QWidget {
 public:
     using ModeProvider = std::function<Translator::WriteMode()>;
@@ -45,6 +46,8 @@ protected:
 
 private:
     void syncFrames();
+    /// Sets the accessible name and description from the model.
+    void describe();
 
     rt::Executor& main_;
     ModeProvider currentMode_;
