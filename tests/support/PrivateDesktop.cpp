@@ -148,6 +148,10 @@ bool PrivateDesktop::startServer(const PrivateDesktopOptions& options) {
     ::unsetenv("NO_AT_BRIDGE");
     x_ = XOpenDisplay(display_.c_str());
     if (x_ == nullptr) return false;
+    if (!options.autoRepeat) {
+        XAutoRepeatOff(x_);
+        XSync(x_, False);
+    }
     if (options.workArea) {
         std::vector<long> area = *options.workArea;
         XChangeProperty(x_, DefaultRootWindow(x_), XInternAtom(x_, "_NET_WORKAREA", False), XA_CARDINAL, 32,

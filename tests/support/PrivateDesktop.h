@@ -2,8 +2,6 @@
 // a window manager, a tray host, a sound server with a microphone and the voice stream fake.
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -14,6 +12,9 @@
 
 #include "support/Launched.h"
 #include "support/TempDir.h"
+
+// Xlib's own declaration, without its macros (which would break headers included after this one).
+typedef struct _XDisplay Display;  // NOLINT(modernize-use-using)
 
 namespace veska::platform {
 class A11yStatus;
@@ -28,6 +29,9 @@ class FakeService;
 struct PrivateDesktopOptions {
     int width = 1280;
     int height = 800;
+    /// The server repeats held keys. Off for tests that tap keys through XTest: a test thread
+    /// stalled between a press and its release (a loaded machine) would make a tap a held key.
+    bool autoRepeat = true;
     /// A session bus of its own (without it, this process has none).
     bool sessionBus = false;
     /// The accessibility bus launcher and registry, with accessibility switched on before any
@@ -82,8 +86,8 @@ public:
     [[nodiscard]] PipeMicDaemon* mic() const { return mic_.get(); }
     /// The voice stream fake; null without it.
     [[nodiscard]] FakeService* voice() const { return voice_.get(); }
-    /// The tray host's top-level window; 0 without it.
-    [[nodiscard]] Window trayWindow() const { return trayWindow_; }
+    /// The tray host's top-level window (an X Window); 0 without it.
+    [[nodiscard]] unsigned long trayWindow() const { return trayWindow_; }
     /// The tray host's process; 0 without it.
     [[nodiscard]] pid_t trayPid() const { return tray_ != nullptr ? tray_->pid() : 0; }
 
@@ -124,7 +128,7 @@ private:
     /// Everything started, in order (the X server first).
     std::vector<std::unique_ptr<Launched>> started_;
     Launched* tray_ = nullptr;
-    Window trayWindow_ = 0;
+    unsigned long trayWindow_ = 0;
     /// The program `start` started last.
     Launched* lastStarted_ = nullptr;
     std::unique_ptr<platform::A11yStatus> status_;

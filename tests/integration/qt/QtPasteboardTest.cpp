@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/linux/qt/QtPasteboard.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 namespace veska::platform {
 namespace {
@@ -47,7 +47,7 @@ void spin(int milliseconds) {
 class QtPasteboardTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = new testing::XvfbServer();
+        server_ = new testing::PrivateDesktop();
         if (server_->display().empty()) return;
         qputenv("DISPLAY", QByteArray::fromStdString(server_->display()));
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -72,7 +72,7 @@ protected:
         return runServing("xclip", {"-o", "-selection", "clipboard", "-t", type});
     }
 
-    static inline testing::XvfbServer* server_ = nullptr;
+    static inline testing::PrivateDesktop* server_ = nullptr;
     static inline QGuiApplication* app_ = nullptr;
     std::unique_ptr<QtPasteboard> pasteboard_;
 };

@@ -50,7 +50,7 @@ public:
 
     /// The key events that arrived, waiting up to `wantedCount` of them for a short while
     /// (the server delivers XTest keys asynchronously).
-    std::vector<ReceivedKey> keys(std::size_t wantedCount, std::chrono::milliseconds patience = std::chrono::seconds(2)) {
+    std::vector<ReceivedKey> keys(std::size_t wantedCount, std::chrono::milliseconds patience = std::chrono::seconds(5)) {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         while (received_.size() < wantedCount && std::chrono::steady_clock::now() < deadline) {
             drain();

@@ -15,7 +15,7 @@
 #include "platform/linux/x11/X11KeyEventSource.h"
 #include "platform/linux/x11/XTestKeyPoster.h"
 #include "runtime/ThreadExecutor.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 namespace veska::platform {
 namespace {
@@ -35,7 +35,7 @@ public:
         events_.push_back(event);
     }
     /// The events so far, waiting a little for `count` of them.
-    std::vector<KeyEvent> wait(std::size_t count, std::chrono::milliseconds patience = std::chrono::seconds(2)) {
+    std::vector<KeyEvent> wait(std::size_t count, std::chrono::milliseconds patience = std::chrono::seconds(5)) {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
             {
@@ -50,6 +50,18 @@ private:
     std::mutex mutex_;
     std::vector<KeyEvent> events_;
 };
+
+/// The keys a window got, as "keysym+" and "keysym-", without the releases of `swallowed`: a
+/// swallowed key still held when its verdict came gives the keyboard back, so its release
+/// reaches the window alone, which a slow test thread makes happen.
+std::vector<std::string> shown(const std::vector<testing::ReceivedKey>& keys, const std::string& swallowed = {}) {
+    std::vector<std::string> out;
+    for (const auto& key : keys) {
+        if (!key.down && key.keysym == swallowed) continue;
+        out.push_back(key.keysym + (key.down ? "+" : "-"));
+    }
+    return out;
+}
 
 KeyEvent ev(KeyEventKind kind, ports::KeyCode code, ports::KeyFlags flags, std::int32_t pid = 0) {
     return KeyEvent{kind, code, flags, false, pid};
@@ -110,7 +122,7 @@ protected:
         userKey(keysym, false);
     }
 
-    testing::XvfbServer server_;
+    testing::PrivateDesktop server_{{.autoRepeat = false}};
     rt::ThreadExecutor main_{"main"};
     Display* user_ = nullptr;
     std::shared_ptr<SyntheticKeyLedger> ledger_;
@@ -151,9 +163,8 @@ TEST_F(X11KeyEventSourceTest, ADeclaredKeyTheTapSwallowsNeverReachesTheApplicati
     ASSERT_EQ(tapped.size(), 4U);
     EXPECT_EQ(tapped[0], ev(KeyEventKind::keyDown, keys::kEscape, 0));
     EXPECT_EQ(tapped[1], ev(KeyEventKind::keyUp, keys::kEscape, 0));
-    std::vector<std::string> got;
-    for (const auto& key : window.keys(2)) got.push_back(key.keysym + (key.down ? "+" : "-"));
-    EXPECT_EQ(got, (std::vector<std::string>{"b+", "b-"})) << "the undeclared key still arrives";
+    EXPECT_EQ(shown(window.keys(2), "Escape"), (std::vector<std::string>{"b+", "b-"}))
+        << "the undeclared key still arrives";
     const auto monitored = monitored_.wait(2);
     ASSERT_EQ(monitored.size(), 2U) << "monitors do not see swallowed keys";
     EXPECT_EQ(monitored[0].keyCode, ports::KeyCode{11});  // b
@@ -224,7 +235,8 @@ TEST_F(X11KeyEventSourceTest, ASlowTapLetsTheKeyThroughAndIsSwitchedOff) {
         return 0;
     });
     userTap(XK_Escape);
-    EXPECT_EQ(window.keys(3, std::chrono::milliseconds(400)).size(), 2U) << "switched on again, it swallows";
+    EXPECT_EQ(shown(window.keys(3, std::chrono::milliseconds(400)), "Escape"), std::vector<std::string>{"Escape+"})
+        << "switched on again, it swallows";
 }
 
 TEST_F(X11KeyEventSourceTest, AKeyAnotherProgramHoldsCannotBeClaimed) {

@@ -9,7 +9,7 @@
 
 #include "integration/x11/ProbeWindow.h"
 #include "platform/linux/x11/X11Workspace.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 extern char** environ;
 
@@ -54,7 +54,7 @@ protected:
         if (client_ != nullptr) XCloseDisplay(client_);
     }
 
-    testing::XvfbServer server_;
+    testing::PrivateDesktop server_;
     Display* client_ = nullptr;
     std::unique_ptr<X11Workspace> workspace_;
 };

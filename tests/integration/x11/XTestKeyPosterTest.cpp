@@ -9,7 +9,7 @@
 
 #include "integration/x11/ProbeWindow.h"
 #include "platform/linux/x11/XTestKeyPoster.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 namespace veska::platform {
 namespace {
@@ -47,7 +47,7 @@ protected:
         XSync(client_, False);
     }
 
-    testing::XvfbServer server_;
+    testing::PrivateDesktop server_{{.autoRepeat = false}};
     Display* client_ = nullptr;
     std::unique_ptr<XTestKeyPoster> poster_;
 };

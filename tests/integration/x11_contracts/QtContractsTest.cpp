@@ -21,7 +21,7 @@
 #include "platform/linux/qt/QtPasteboard.h"
 #include "platform/linux/x11/KeyMapping.h"
 #include "platform/linux/x11/XTestKeyPoster.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 namespace veska::contract {
 namespace {
@@ -49,7 +49,7 @@ void settle() {
 
 /// One X server, one Qt application and one text field for the whole process.
 struct QtDesktop {
-    testing::XvfbServer server;
+    testing::PrivateDesktop server;
     QApplication* app = nullptr;
     QPlainTextEdit* editor = nullptr;
     Display* user = nullptr;

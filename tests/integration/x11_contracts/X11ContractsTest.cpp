@@ -20,7 +20,7 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "platform/linux/x11/XTestKeyPoster.h"
 #include "runtime/RunLoop.h"
-#include "support/XvfbServer.h"
+#include "support/PrivateDesktop.h"
 
 extern char** environ;
 
@@ -57,7 +57,7 @@ public:
     }
 
 private:
-    testing::XvfbServer server_;
+    testing::PrivateDesktop server_{{.autoRepeat = false}};
     Display* user_ = nullptr;
 };
 
