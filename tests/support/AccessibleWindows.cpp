@@ -23,8 +23,7 @@ struct MessageDeleter {
 };
 using Message = std::unique_ptr<DBusMessage, MessageDeleter>;
 
-/// An object on the bus: its owner's name and its path.
-using Reference = std::pair<std::string, std::string>;
+using Reference = AccessibleWindows::Reference;
 
 Message call(DBusConnection* bus, const char* destination, const char* path, const char* interface,
              const char* method, const std::vector<const char*>& stringArguments = {}) {
@@ -174,22 +173,40 @@ DBusConnection* AccessibleWindows::bus() {
     return bus_;
 }
 
-std::vector<AccessibleWindow> AccessibleWindows::of(pid_t pid) {
-    std::vector<AccessibleWindow> out;
+std::vector<AccessibleWindows::Reference> AccessibleWindows::windowsOf(pid_t pid) {
     DBusConnection* connection = bus();
-    if (connection == nullptr) return out;
+    if (connection == nullptr) return {};
+    // The application's place on the bus is kept: a recording asks many times a second.
+    if (const auto known = applications_.find(pid); known != applications_.end()) {
+        const Message children = call(connection, known->second.first.c_str(), known->second.second.c_str(),
+                                      kAccessible, "GetChildren");
+        if (children) return referencesOf(children.get());
+        applications_.erase(known);
+    }
     for (const Reference& application : referencesOf(call(connection, kRegistry, kRoot, kAccessible, "GetChildren").get())) {
         if (processOf(connection, application.first) != static_cast<std::uint32_t>(pid)) continue;
         const Message children =
             call(connection, application.first.c_str(), application.second.c_str(), kAccessible, "GetChildren");
-        for (const Reference& child : referencesOf(children.get())) out.push_back(describe(connection, child));
+        if (!children) continue;
+        applications_[pid] = application;
+        return referencesOf(children.get());
     }
+    return {};
+}
+
+std::vector<AccessibleWindow> AccessibleWindows::of(pid_t pid) {
+    std::vector<AccessibleWindow> out;
+    for (const Reference& window : windowsOf(pid)) out.push_back(describe(bus_, window));
     return out;
 }
 
 AccessibleWindow AccessibleWindows::showing(pid_t pid, const std::string& role) {
-    for (AccessibleWindow& window : of(pid)) {
-        if (window.role == role && window.showing) return std::move(window);
+    for (const Reference& window : windowsOf(pid)) {
+        const char* name = window.first.c_str();
+        const char* path = window.second.c_str();
+        if (stringOf(call(bus_, name, path, kAccessible, "GetRoleName").get()) != role) continue;
+        if (!hasState(call(bus_, name, path, kAccessible, "GetState").get(), ATSPI_STATE_SHOWING)) continue;
+        return describe(bus_, window);
     }
     return {};
 }

@@ -3,7 +3,9 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct DBusConnection;
@@ -24,6 +26,8 @@ struct AccessibleWindow {
 class AccessibleWindows {
 public:
     static constexpr int kCallTimeoutMs = 2000;
+    /// An object on the bus: its owner's name and its path.
+    using Reference = std::pair<std::string, std::string>;
 
     /// `sessionBus`: the address of the session bus whose accessibility bus is read.
     explicit AccessibleWindows(std::string sessionBus);
@@ -38,9 +42,12 @@ public:
 
 private:
     DBusConnection* bus();
+    /// The top-level objects of `pid`'s application.
+    std::vector<Reference> windowsOf(pid_t pid);
 
     std::string sessionBus_;
     DBusConnection* bus_ = nullptr;
+    std::map<pid_t, Reference> applications_;
 };
 
 }  // namespace veska::testing

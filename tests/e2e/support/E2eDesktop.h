@@ -2,6 +2,8 @@
 // tray host, sound server with a microphone the test speaks into, and the voice stream fake.
 #pragma once
 
+#include <X11/Xlib.h>
+
 #include "e2e/support/Launched.h"
 #include "support/PrivateDesktop.h"
 

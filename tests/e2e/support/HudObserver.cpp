@@ -1,4 +1,4 @@
-// The HUD seen from outside: window, pictures, and its words by OCR.
+// The HUD seen from outside: window, pictures, its words on the accessibility bus and by OCR.
 #include "e2e/support/HudObserver.h"
 
 #include <algorithm>
@@ -53,6 +53,8 @@ bool isHudLike(const WindowInfo& info) {
     return false;
 }
 
+}  // namespace
+
 std::string normalized(const std::string& text) {
     std::string out;
     bool space = true;
@@ -70,14 +72,16 @@ std::string normalized(const std::string& text) {
     return out;
 }
 
-}  // namespace
-
 bool ocrAvailable() {
     return !findProgram("tesseract").empty() && shellOutput("tesseract --list-langs 2>&1").find("eng") != std::string::npos;
 }
 
 HudObserver::HudObserver(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir)
-    : desktop_(desktop), veska_(veska), outputDir_(std::move(outputDir)), x_(XOpenDisplay(desktop.display().c_str())) {}
+    : desktop_(desktop),
+      veska_(veska),
+      outputDir_(std::move(outputDir)),
+      x_(XOpenDisplay(desktop.display().c_str())),
+      bus_(desktop.environment()["DBUS_SESSION_BUS_ADDRESS"]) {}
 
 HudObserver::~HudObserver() {
     if (x_ != nullptr) XCloseDisplay(x_);
@@ -99,6 +103,12 @@ Image HudObserver::picture() {
     const std::optional<WindowInfo> hud = window();
     if (!hud) return {};
     return capture(x_, hud->id);
+}
+
+std::string HudObserver::says() {
+    const testing::AccessibleWindow hud = bus_.showing(veska_, "notification");
+    if (hud.role.empty()) return {};
+    return normalized(hud.name + " " + hud.description);
 }
 
 std::string HudObserver::read(const Image& picture, const std::string& name) {
@@ -133,20 +143,17 @@ HudRecording::~HudRecording() {
 
 void HudRecording::run() {
     const auto start = std::chrono::steady_clock::now();
-    int lastWidth = -1;
-    int lastHeight = -1;
     while (!stop_) {
+        std::string words = observer_.says();
         Image shot = observer_.picture();
-        if (shot.width != lastWidth || shot.height != lastHeight) {
-            lastWidth = shot.width;
-            lastHeight = shot.height;
+        if (frames_.empty() || words != frames_.back().words) {
             const double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            frames_.push_back({at, std::move(shot), {}});
-        } else if (!shot.empty() && !frames_.empty() &&
-                   brightness(shot) * 10 >= brightness(frames_.back().picture) * kKeepBrightnessTenths) {
-            // Drawn again at the same size: the latest drawing stands for the state (the first one
-            // may still show the last state's content), unless it is fading out, which without
-            // a compositor shows as black.
+            frames_.push_back({at, std::move(shot), std::move(words)});
+        } else if (!shot.empty() && (frames_.back().picture.empty() ||
+                                     brightness(shot) * 10 >= brightness(frames_.back().picture) * kKeepBrightnessTenths)) {
+            // Drawn again in the same state: the latest drawing stands for it (the first one may
+            // still show the last state's content), unless it is fading out, which without a
+            // compositor shows as black.
             frames_.back().picture = std::move(shot);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -158,9 +165,8 @@ std::vector<std::string> HudRecording::stop() {
     if (thread_.joinable()) thread_.join();
     std::vector<std::string> said;
     for (std::size_t i = 0; i < frames_.size(); ++i) {
-        HudFrame& frame = frames_[i];
-        if (frame.picture.empty()) continue;
-        frame.words = observer_.read(frame.picture, "frame-" + std::to_string(i));
+        const HudFrame& frame = frames_[i];
+        if (!frame.picture.empty()) writePng(frame.picture, outputDir_ / ("frame-" + std::to_string(i) + ".png"));
         if (!frame.words.empty() && (said.empty() || said.back() != frame.words)) said.push_back(frame.words);
     }
     return said;

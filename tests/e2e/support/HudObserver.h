@@ -1,5 +1,6 @@
-// Watching Veska's HUD from outside: its window on screen, pictures of it, and the words on it
-// read by OCR (tesseract), as a user would read them.
+// Watching Veska's HUD from outside: its window on screen, pictures of it, what it says on the
+// accessibility bus (as a screen reader reads it), and the words on a picture read by OCR
+// (tesseract), as a user would read them.
 #pragma once
 
 #include <sys/types.h>
@@ -14,6 +15,7 @@
 
 #include "e2e/support/E2eDesktop.h"
 #include "e2e/support/XScreen.h"
+#include "support/AccessibleWindows.h"
 
 namespace veska::e2e {
 
@@ -31,6 +33,9 @@ public:
     [[nodiscard]] std::optional<WindowInfo> window();
     /// A picture of the HUD now (empty when it is not on screen).
     [[nodiscard]] Image picture();
+    /// What the HUD says now on the accessibility bus: its name and description, lower case,
+    /// spaces collapsed; empty when it is not showing.
+    [[nodiscard]] std::string says();
     /// The words on `picture`, read by tesseract (lower case, spaces collapsed); the picture is
     /// kept as OUTPUT/`name`.png.
     std::string read(const Image& picture, const std::string& name);
@@ -40,19 +45,21 @@ private:
     pid_t veska_;
     std::filesystem::path outputDir_;
     Display* x_ = nullptr;
+    testing::AccessibleWindows bus_;
 };
 
 /// One look at the HUD: when, and what it showed (empty: not on screen).
 struct HudFrame {
     double seconds = 0;  ///< since the recording started
     Image picture;
-    std::string words;  ///< read by `HudRecording::read`
+    std::string words;  ///< what it said on the accessibility bus
 };
 
-/// Records the HUD on a thread of its own (its own X connection), looking every 20 ms and
-/// keeping a frame each time it appears, disappears or changes size (a new state changes the
-/// pill's text, hence its width), so that states shown for a moment are not missed while the
-/// test is busy elsewhere. Stopped by `stop` or the destructor.
+/// Records the HUD on a thread of its own (its own X and bus connections), looking every 20 ms
+/// and keeping a frame each time what it says on the accessibility bus changes (it appears, goes,
+/// or shows another state), so that states shown for a moment are not missed while the test is
+/// busy elsewhere. Each frame keeps the last picture drawn for its state. Stopped by `stop` or
+/// the destructor.
 class HudRecording {
 public:
     HudRecording(E2eDesktop& desktop, pid_t veska, std::filesystem::path outputDir);
@@ -60,8 +67,8 @@ public:
     HudRecording(const HudRecording&) = delete;
     HudRecording& operator=(const HudRecording&) = delete;
 
-    /// Stops looking, reads the words of every frame kept (saving each as frame-N.png) and
-    /// gives them in order, without repeats: what the user saw, state by state.
+    /// Stops looking, saves the picture of every frame kept (as frame-N.png) and gives their
+    /// words in order, without repeats: what the HUD said, state by state.
     std::vector<std::string> stop();
     /// The frames kept (after `stop`, with their words).
     [[nodiscard]] const std::vector<HudFrame>& frames() const { return frames_; }
@@ -78,6 +85,9 @@ private:
 
 /// Whether `said` holds each phrase in turn, in this order, each in a later entry than the last.
 [[nodiscard]] bool saidInOrder(const std::vector<std::string>& said, const std::vector<std::string>& phrases);
+
+/// The words of `text` as the recordings keep them: lower case, spaces collapsed.
+[[nodiscard]] std::string normalized(const std::string& text);
 
 /// Whether tesseract (with English) is installed.
 [[nodiscard]] bool ocrAvailable();
