@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <set>
+
 #include "core/ui/FloatingHUD.h"
 #include "core/ui/HUDPresentation.h"
 #include "platform/linux/hud/HUDDrawing.h"
@@ -25,9 +27,16 @@ public:
     explicit HUDAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Notification) {}
 };
 
+/// The panels alive now. Qt asks the factory about objects still being made or unmade, whose
+/// type cannot be asked: they are recognised by address.
+std::set<const QObject*>& livePanels() {
+    static std::set<const QObject*> panels;
+    return panels;
+}
+
 QAccessibleInterface* hudAccessible(const QString& /*className*/, QObject* object) {
-    auto* window = dynamic_cast<HUDWindow*>(object);
-    return window != nullptr ? new HUDAccessible(window) : nullptr;
+    if (!livePanels().contains(object)) return nullptr;
+    return new HUDAccessible(static_cast<QWidget*>(object));
 }
 
 }  // namespace
@@ -37,6 +46,13 @@ HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
                            Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
       main_(main),
       currentMode_(std::move(currentMode)) {
+    // Known to the accessibility factory before anything here makes Qt describe the panel.
+    livePanels().insert(this);
+    static const bool accessible = [] {
+        QAccessible::installFactory(hudAccessible);
+        return true;
+    }();
+    (void)accessible;
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -45,14 +61,13 @@ HUDWindow::HUDWindow(rt::Executor& main, ModeProvider currentMode)
     // The speed button's help shows although Veska is never the active application.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setWindowTitle(QStringLiteral("Veska"));
-    static const bool accessible = [] {
-        QAccessible::installFactory(hudAccessible);
-        return true;
-    }();
-    (void)accessible;
     resize(300, 60);
     frames_.setInterval(kFrameMilliseconds);
     QObject::connect(&frames_, &QTimer::timeout, this, [this] { update(); });
+}
+
+HUDWindow::~HUDWindow() {
+    livePanels().erase(this);
 }
 
 void HUDWindow::attach(FloatingHUD& hud) {

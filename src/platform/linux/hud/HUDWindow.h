@@ -25,6 +25,9 @@ public:
     using ModeProvider = std::function<Translator::WriteMode()>;
 
     HUDWindow(rt::Executor& main, ModeProvider currentMode);
+    ~HUDWindow() override;
+    HUDWindow(const HUDWindow&) = delete;
+    HUDWindow& operator=(const HUDWindow&) = delete;
 
     /// The HUD whose model is drawn and whose reading callbacks the controls call.
     void attach(FloatingHUD& hud);
