@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "runtime/Channel.h"
+#include "runtime/RunOn.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
 #include "runtime/ThreadExecutor.h"
@@ -112,6 +113,51 @@ void spawnAndJoin(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(spawnAndJoin);
+
+// Spawning into a scope: the scope's bookkeeping on top of a plain spawn.
+void scopeSpawnAndFinish(benchmark::State& state) {
+    VirtualLoop loop;
+    Scope scope;
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) scope.start(loop.main(), leaf());
+        loop.runUntilIdle();
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(scopeSpawnAndFinish);
+
+Task<void> races(int n) {
+    for (int i = 0; i < n; ++i) co_await race(leaf(), yielder(1));
+}
+
+// A race: a scope of its own with two tasks, the loser cancelled and awaited.
+void raceOfTwo(benchmark::State& state) {
+    VirtualLoop loop;
+    for (auto _ : state) loop.run(races(1000));
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(raceOfTwo);
+
+Task<void> hops(Executor* queue, int n) {
+    for (int i = 0; i < n; ++i) co_await runOn(*queue, leaf());
+}
+
+// runOn between two real threads: a scope whose child finishes on the other thread.
+void runOnThread(benchmark::State& state) {
+    ThreadExecutor main("bench.main");
+    ThreadExecutor queue("bench.queue");
+    for (auto _ : state) {
+        std::promise<void> done;
+        auto body = [](Executor* q, std::promise<void>* d) -> Task<void> {
+            co_await hops(q, 1000);
+            d->set_value();
+        };
+        JoinHandle<void> handle = spawn(main, body(&queue, &done));
+        done.get_future().wait();
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(runOnThread)->UseRealTime();
 
 }  // namespace
 
