@@ -1,76 +1,89 @@
-// Spawned tasks: starting, waking, cancelling and destroying them, and scopes.
+// Spawned tasks: starting, waking, cancelling and destroying them under their frame lock.
 #include "runtime/Spawn.h"
-
-#include <algorithm>
 
 namespace veska::rt {
 namespace detail {
 
-namespace {
-/// Marks the root as running while one of its coroutines is resumed.
-class RunningGuard {
+/// Holds a task's frame lock. Re-entrant on the thread holding it, so a task may be woken or
+/// destroyed from inside its own slice without deadlock.
+class RootBase::FrameLock {
 public:
-    explicit RunningGuard(std::shared_ptr<RootBase> root) : root_(std::move(root)) {
-        if (root_) root_->running = true;
+    explicit FrameLock(RootBase& root) : root_(root), owns_(!root.frameHeldHere()) {
+        if (!owns_) return;
+        root_.frameMutex_.lock();
+        root_.frameHolder_.store(std::this_thread::get_id(), std::memory_order_relaxed);
     }
-    ~RunningGuard() {
-        if (root_) root_->running = false;
+    ~FrameLock() {
+        if (!owns_) return;
+        root_.frameHolder_.store(std::thread::id{}, std::memory_order_relaxed);
+        root_.frameMutex_.unlock();
     }
-    RunningGuard(const RunningGuard&) = delete;
-    RunningGuard& operator=(const RunningGuard&) = delete;
+    FrameLock(const FrameLock&) = delete;
+    FrameLock& operator=(const FrameLock&) = delete;
 
 private:
-    std::shared_ptr<RootBase> root_;
+    RootBase& root_;
+    bool owns_;
 };
-}  // namespace
 
-void TaskContext::resumeHere(std::coroutine_handle<> h) {
-    RunningGuard guard(root.lock());
-    h.resume();
-}
+void TaskContext::resumeHere(std::coroutine_handle<> h) { h.resume(); }
 
 void WakeToken::wake() const {
     auto root = root_.lock();
     if (!root) return;
     Executor* executor = root->ctx->executor.load();
-    executor->post([root, id = id_] {
-        TaskContext& ctx = *root->ctx;
-        if (ctx.hook != nullptr && ctx.waitId == id) ctx.hook->onWake();
-    });
+    executor->post([root, id = id_] { root->wakeUp(id); });
 }
 
 void WakeToken::wakeHereIfCurrent() const {
     auto root = root_.lock();
     if (!root) return;
-    TaskContext& ctx = *root->ctx;
-    if (!ctx.executor.load()->isCurrent()) {
+    if (!root->ctx->executor.load()->isCurrent()) {
         wake();
         return;
     }
-    if (ctx.hook != nullptr && ctx.waitId == id_) ctx.hook->onWake();
+    root->wakeUp(id_);
 }
 
 RootBase::~RootBase() = default;
 
 void RootBase::start() {
     auto self = shared_from_this();
+    FrameLock lock(*this);
     if (outcome != Outcome::running) return;  // destroyed before it could start
-    RunningGuard guard(self);
     frame().resume();
+}
+
+void RootBase::wakeUp(std::uint64_t waitId) {
+    auto self = shared_from_this();
+    FrameLock lock(*this);
+    if (ctx->hook != nullptr && ctx->waitId == waitId) ctx->hook->onWake();
 }
 
 void RootBase::cancel() {
     if (ctx->cancelRequested.exchange(true)) return;
-    auto self = shared_from_this();
-    ctx->executor.load()->post([self] {
+    postCancel();
+}
+
+void RootBase::postCancel() {
+    Executor* executor = ctx->executor.load();
+    executor->post([self = shared_from_this(), executor] {
+        FrameLock lock(*self);
+        // The task may have moved to another executor after this was posted: its wait is
+        // withdrawn there, so that it unwinds where it now runs.
+        if (self->ctx->executor.load() != executor) {
+            self->postCancel();
+            return;
+        }
         if (self->ctx->hook != nullptr) self->ctx->hook->onCancel();
     });
 }
 
 void RootBase::destroyFrame() {
+    auto keep = shared_from_this();
+    FrameLock lock(*this);
     if (outcome != Outcome::running) return;
     ctx->cancelRequested = true;
-    auto keep = shared_from_this();
     dropFrame();
     finished(Outcome::cancelled);
 }
@@ -97,10 +110,9 @@ void RootBase::finished(Outcome how) {
     }
     // Leave the scope before anyone waiting is woken: a waiter on another executor may destroy
     // the scope (runOn's, in its frame) as soon as it resumes.
-    if (scope != nullptr) {
-        Scope* owner = scope;
-        scope = nullptr;
-        owner->forget(this);
+    if (scope) {
+        auto owner = std::move(scope);
+        leaveScope(*owner, *this);
     }
     for (auto& callback : callbacks) callback();
 }
@@ -117,34 +129,4 @@ void JoinAwaiter::await_suspend(std::coroutine_handle<> h) {
 }
 
 }  // namespace detail
-
-Scope::~Scope() {
-    auto roots = std::move(roots_);
-    roots_.clear();
-    for (auto& root : roots) {
-        root->scope = nullptr;
-        if (root->running) {
-            root->cancel();  // the scope's owner is being destroyed from inside this task
-        } else {
-            root->destroyFrame();
-        }
-    }
-}
-
-void Scope::cancelAll() {
-    auto roots = roots_;
-    for (auto& root : roots) root->cancel();
-}
-
-void Scope::adopt(const std::shared_ptr<detail::RootBase>& root) {
-    root->scope = this;
-    roots_.push_back(root);
-}
-
-void Scope::forget(detail::RootBase* root) {
-    auto it = std::find_if(roots_.begin(), roots_.end(),
-                           [root](const auto& owned) { return owned.get() == root; });
-    if (it != roots_.end()) roots_.erase(it);
-}
-
 }  // namespace veska::rt

@@ -5,40 +5,54 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "runtime/Task.h"
 
 namespace veska::rt {
 
-class Scope;
-
 /// How a spawned task ended.
 enum class Outcome { running, value, error, cancelled };
 
 namespace detail {
 
+struct ScopeState;
+
 /// The runtime's record of one spawned task: its context, its frame while it lives, its
 /// outcome once it ends, and who waits for that.
+///
+/// The frame is touched under the frame lock only: by its executor while resuming it or
+/// handing it a wake-up or a cancellation, and by a scope destroying it from any thread. So
+/// a scope on one thread can destroy a task that runs on another: it waits for the slice
+/// running there to reach its next suspension.
 struct RootBase : std::enable_shared_from_this<RootBase> {
     virtual ~RootBase();
 
     std::shared_ptr<TaskContext> ctx = std::make_shared<TaskContext>();
     std::atomic<Outcome> outcome{Outcome::running};  // set last, once the result is stored
     std::exception_ptr error;
-    bool running = false;  // inside a resume on its executor
-    Scope* scope = nullptr;
+    /// The scope that owns the task until it ends (set before it starts, then under the frame lock).
+    std::shared_ptr<ScopeState> scope;
+    std::size_t scopeSlot = 0;  // where the scope keeps it (under the scope's lock)
 
     /// Runs `callback` when the task ends (at once if it has); thread-safe.
     void whenDone(std::function<void()> callback);
 
     /// Requests cancellation; thread-safe. The wait it is suspended on is withdrawn from a
-    /// callback on the task's executor.
+    /// callback on the task's executor (the one it is on when the callback runs).
     void cancel();
-    /// Destroys a suspended frame at once; the outcome becomes `cancelled`.
+    /// Destroys the frame; the outcome becomes `cancelled`. From any thread but one inside
+    /// the task: a slice running on another thread is waited for.
     void destroyFrame();
     /// Starts the task from a callback on its executor.
     void start();
+    /// Hands a wake-up for suspension `waitId` to the task; on its executor.
+    void wakeUp(std::uint64_t waitId);
+    /// True when the calling thread holds the frame lock (it is inside the task).
+    [[nodiscard]] bool frameHeldHere() const {
+        return frameHolder_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
 
 protected:
     virtual std::coroutine_handle<> frame() = 0;
@@ -46,9 +60,17 @@ protected:
     void finished(Outcome how);
 
 private:
+    class FrameLock;
+    void postCancel();
+
     std::mutex doneMutex_;
     std::vector<std::function<void()>> onDone_;
+    std::mutex frameMutex_;
+    std::atomic<std::thread::id> frameHolder_{};
 };
+
+/// Takes `root` out of its scope's tasks when it ends (unless the scope is closing).
+void leaveScope(ScopeState& state, RootBase& root);
 
 template <class T>
 struct RootState final : RootBase {
@@ -196,12 +218,33 @@ JoinHandle<T> spawn(Executor& executor, Task<T> task) {
     return JoinHandle<T>(std::move(root));
 }
 
-/// Owns the tasks spawned through it. Destroying the scope destroys every task of it that is
-/// still suspended, at once, so none of them runs again after its owner is gone; the owner
-/// keeps its scope as its last member. Lives on the executor its tasks run on.
+namespace detail {
+/// Waits until a scope has no task left.
+class DrainAwaiter : public AwaiterBase {
+public:
+    DrainAwaiter(TaskContext* ctx, std::shared_ptr<ScopeState> state);
+    DrainAwaiter(DrainAwaiter&&) noexcept = default;
+    ~DrainAwaiter() override;
+    bool await_ready() const;
+    void await_suspend(std::coroutine_handle<> h);
+    void await_resume() const { throwIfCancelled(); }
+
+private:
+    void withdraw() override;
+    std::shared_ptr<ScopeState> state_;
+};
+}  // namespace detail
+
+/// Owns the tasks spawned through it. Destroying the scope destroys every task of it at once,
+/// so none of them runs again after its owner is gone; the owner keeps its scope as its last
+/// member. Its tasks may run on any executors: one running on another thread when the scope
+/// is destroyed is waited for until it suspends, then destroyed (so such a task must not wait
+/// for the scope's thread while it runs); one running on the destroying thread (the owner is
+/// destroyed from inside it) is cancelled instead. `spawn`, `start`, `cancelAll`, `size` and
+/// `drained` are thread-safe; destruction is the owner's, once.
 class Scope {
 public:
-    Scope() = default;
+    Scope();
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
     ~Scope();
@@ -222,14 +265,22 @@ public:
     }
     /// Asks every task of the scope to stop; they unwind on their executors.
     void cancelAll();
-    [[nodiscard]] std::size_t size() const { return roots_.size(); }
+    /// Tasks that have not ended yet.
+    [[nodiscard]] std::size_t size() const;
+
+    /// Awaitable: resumes once the scope has no task left (at once when it has none), on the
+    /// waiter's executor, wherever the tasks end. `cancelAll()` then `drained()` waits for
+    /// everything to unwind. The waiter must not be a task of the scope.
+    struct Drained {
+        std::shared_ptr<detail::ScopeState> state;
+        detail::DrainAwaiter bind(detail::TaskContext* ctx) && { return {ctx, std::move(state)}; }
+    };
+    [[nodiscard]] Drained drained() const { return Drained{state_}; }
 
 private:
-    friend struct detail::RootBase;
     void adopt(const std::shared_ptr<detail::RootBase>& root);
-    void forget(detail::RootBase* root);
 
-    std::vector<std::shared_ptr<detail::RootBase>> roots_;
+    std::shared_ptr<detail::ScopeState> state_;
 };
 
 }  // namespace veska::rt

@@ -46,7 +46,7 @@ struct TaskContext {
     std::weak_ptr<RootBase> root;
 
     [[nodiscard]] bool cancelled() const { return cancelRequested.load(); }
-    /// Resumes `h` now, on the calling executor thread, with the root marked running.
+    /// Resumes `h` now, on the calling executor thread (which holds the frame lock).
     void resumeHere(std::coroutine_handle<> h);
 };
 

@@ -64,6 +64,7 @@ struct Probe {
     std::atomic<bool> ownerGone{false};
     std::atomic<int> lateSlices{0};
     std::atomic<int> cancelledSeen{0};
+    std::atomic<int> wrongThread{0};
 
     void slice() {
         if (ownerGone) ++lateSlices;
@@ -91,6 +92,27 @@ Task<void> hopper(Probe* probe, std::vector<Executor*> executors, int steps) {
         }
     }
     probe->slice();
+}
+
+/// Hops between the workers until cancelled, checking every slice runs where the task is.
+Task<void> wanderer(Probe* probe, std::vector<Executor*> executors) {
+    FrameMark mark(probe);
+    for (std::size_t i = 0;; ++i) {
+        Executor* target = executors[i % executors.size()];
+        bool cancelled = false;
+        try {
+            co_await resumeOn(*target);
+        } catch (const Cancelled&) {
+            cancelled = true;
+        }
+        Executor& here = co_await currentExecutor();
+        if (&here != Executor::current() || &here != target) ++probe->wrongThread;
+        if (cancelled) {
+            ++probe->cancelledSeen;
+            throw Cancelled{};
+        }
+        probe->slice();
+    }
 }
 
 Task<int> echo(int value, int yields) {
@@ -233,5 +255,56 @@ TEST(ScopeAcrossThreads, RunOnStoppedAsItsWorkFinishesEndsOnceAndLeavesNothingBe
         workers.flush();
         EXPECT_EQ(probe.frames, 0) << "destroy=" << destroy;
         EXPECT_EQ(probe.lateSlices, 0) << "destroy=" << destroy;
+    }
+}
+
+TEST(ScopeAcrossThreads, CancellingATaskAsItHopsUnwindsItOnTheExecutorItHoppedTo) {
+    Workers workers(3);
+    Probe probe;
+    constexpr int kRounds = 300;
+    for (int round = 0; round < kRounds; ++round) {
+        Scope scope;
+        JoinHandle<void> handle = scope.spawn(workers[static_cast<std::size_t>(round)], wanderer(&probe, workers.all()));
+        const int target = probe.slices + round % 20;
+        ASSERT_TRUE(eventually([&] { return probe.slices >= target; }));
+        handle.cancel();
+        ASSERT_TRUE(eventually([&] { return handle.done(); }));
+        ASSERT_EQ(handle.outcome(), Outcome::cancelled);
+    }
+    workers.flush();
+    EXPECT_EQ(probe.wrongThread, 0);
+    EXPECT_EQ(probe.cancelledSeen, kRounds);
+    EXPECT_EQ(probe.frames, 0);
+}
+
+TEST(ScopeAcrossThreads, DrainedResumesTheOwnerOnlyOnceEveryTaskEndedOnItsThread) {
+    Workers workers(3);
+    ThreadExecutor owner("owner");
+    struct Report {
+        int finished = 0;
+        std::size_t left = 0;
+        bool onOwner = false;
+    };
+    auto body = [](std::vector<Executor*> executors, Executor* self, std::atomic<int>* finished, bool cancel) -> Task<Report> {
+        Scope scope;
+        constexpr int kTasks = 12;
+        for (int i = 0; i < kTasks; ++i) {
+            scope.start(*executors[static_cast<std::size_t>(i) % executors.size()], echo(i, i % 5));
+            scope.start(*executors[static_cast<std::size_t>(i + 1) % executors.size()], finishAtOnce(finished));
+        }
+        if (cancel) scope.cancelAll();
+        co_await scope.drained();
+        co_return Report{finished->load(), scope.size(), Executor::current() == self};
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::atomic<int> finished{0};
+        const bool cancel = round % 2 == 1;
+        JoinHandle<Report> handle = spawn(owner, body(workers.all(), &owner, &finished, cancel));
+        ASSERT_TRUE(eventually([&] { return handle.done(); }));
+        const Report report = handle.take();
+        EXPECT_EQ(report.left, 0u);
+        EXPECT_TRUE(report.onOwner);
+        // Cancelled before they started, tasks end without running their first slice.
+        if (!cancel) EXPECT_EQ(report.finished, 12) << "round " << round;
     }
 }
