@@ -48,14 +48,12 @@ void WakeToken::wakeHereIfCurrent() const {
 RootBase::~RootBase() = default;
 
 void RootBase::start() {
-    auto self = shared_from_this();
     FrameLock lock(*this);
     if (outcome != Outcome::running) return;  // destroyed before it could start
     frame().resume();
 }
 
 void RootBase::wakeUp(std::uint64_t waitId) {
-    auto self = shared_from_this();
     FrameLock lock(*this);
     if (ctx->hook != nullptr && ctx->waitId == waitId) ctx->hook->onWake();
 }
@@ -80,6 +78,7 @@ void RootBase::postCancel() {
 }
 
 void RootBase::destroyFrame() {
+    VESKA_CHECK(!frameHeldHere(), "a task destroying its own frame while it runs");
     auto keep = shared_from_this();
     FrameLock lock(*this);
     if (outcome != Outcome::running) return;

@@ -45,9 +45,10 @@ struct RootBase : std::enable_shared_from_this<RootBase> {
     /// Destroys the frame; the outcome becomes `cancelled`. From any thread but one inside
     /// the task: a slice running on another thread is waited for.
     void destroyFrame();
-    /// Starts the task from a callback on its executor.
+    /// Starts the task from a callback on its executor; the caller keeps the root alive.
     void start();
-    /// Hands a wake-up for suspension `waitId` to the task; on its executor.
+    /// Hands a wake-up for suspension `waitId` to the task from a callback on its executor;
+    /// the caller keeps the root alive (the task may end and leave its scope meanwhile).
     void wakeUp(std::uint64_t waitId);
     /// True when the calling thread holds the frame lock (it is inside the task).
     [[nodiscard]] bool frameHeldHere() const {
