@@ -39,28 +39,32 @@ TEST(Scope, DrainedResumesWhenTheLastTaskEndsHoweverItEnds) {
         std::vector<double> sleeps;
         double cancelAllAt;     // negative: never
         double cancelWaiterAt;  // negative: never
+        double destroyAt;       // negative: never
         std::string last;       // the waiter's last trace line (times in tenths)
     };
     const std::vector<Row> rows = {
-        {"empty scope", {}, -1, -1, "drained at 0"},
-        {"tasks end in their own time", {1, 3, 2}, -1, -1, "drained at 30"},
-        {"cancelled tasks unwind first", {1, 3, 2}, 1.5, -1, "drained at 15"},
-        {"waiter cancelled, tasks go on", {1, 3, 2}, -1, 1.5, "waiter cancelled at 15"},
+        {"empty scope", {}, -1, -1, -1, "drained at 0"},
+        {"tasks end in their own time", {1, 3, 2}, -1, -1, -1, "drained at 30"},
+        {"cancelled tasks unwind first", {1, 3, 2}, 1.5, -1, -1, "drained at 15"},
+        {"waiter cancelled, tasks go on", {1, 3, 2}, -1, 1.5, -1, "waiter cancelled at 15"},
+        {"scope destroyed under the waiter", {1, 3, 2}, -1, -1, 2.5, "drained at 25"},
     };
     for (const Row& row : rows) {
         VirtualLoop loop;
         std::vector<std::string> trace;
-        Scope scope;
-        for (std::size_t i = 0; i < row.sleeps.size(); ++i) scope.start(loop.main(), nap(&trace, static_cast<int>(i), row.sleeps[i]));
-        JoinHandle<void> waiter = spawn(loop.lane("owner"), awaitDrained(&scope, &trace, &loop.main()));
-        Timer cancelAll = loop.main().postAfter(row.cancelAllAt, [&scope] { scope.cancelAll(); });
+        auto scope = std::make_unique<Scope>();
+        for (std::size_t i = 0; i < row.sleeps.size(); ++i) scope->start(loop.main(), nap(&trace, static_cast<int>(i), row.sleeps[i]));
+        JoinHandle<void> waiter = spawn(loop.lane("owner"), awaitDrained(scope.get(), &trace, &loop.main()));
+        Timer cancelAll = loop.main().postAfter(row.cancelAllAt, [&scope] { scope->cancelAll(); });
         Timer cancelWaiter = loop.main().postAfter(row.cancelWaiterAt, [&waiter] { waiter.cancel(); });
+        Timer destroy = loop.main().postAfter(row.destroyAt, [&scope] { scope.reset(); });
         if (row.cancelAllAt < 0) cancelAll.cancel();
         if (row.cancelWaiterAt < 0) cancelWaiter.cancel();
+        if (row.destroyAt < 0) destroy.cancel();
         loop.runFor(10);
         ASSERT_FALSE(trace.empty()) << row.name;
         EXPECT_EQ(trace.back(), row.last) << row.name;
-        EXPECT_EQ(scope.size(), 0u) << row.name;
+        if (scope) EXPECT_EQ(scope->size(), 0u) << row.name;
         EXPECT_TRUE(waiter.done()) << row.name;
     }
 }
