@@ -162,8 +162,12 @@ private:
 
     Services services_;
 
+    /// The key the console's tokens are bound to, made on first use (making one costs the
+    /// app's start-up a few milliseconds, and most runs never reach the console).
+    [[nodiscard]] const crypto::P256Key& key() const;
+
     // account
-    crypto::P256Key key_;
+    mutable std::optional<crypto::P256Key> key_;
     std::optional<std::string> token_;
     /// When `token_` was obtained (executor seconds); the distant past at first.
     double tokenAt_ = -std::numeric_limits<double>::infinity();

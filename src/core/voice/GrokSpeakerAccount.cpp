@@ -68,7 +68,7 @@ std::string capitalized(const std::string& text) {
 }  // namespace
 
 GrokSpeaker::GrokSpeaker(Services services)
-    : services_(std::move(services)), key_(crypto::P256Key::generate()) {
+    : services_(std::move(services)) {
     VESKA_CHECK(sharedInstance == nullptr, "only one Grok speaker may exist");
     sharedInstance = this;
 }
@@ -77,12 +77,17 @@ GrokSpeaker::~GrokSpeaker() {
     if (sharedInstance == this) sharedInstance = nullptr;
 }
 
+const crypto::P256Key& GrokSpeaker::key() const {
+    if (!key_) key_ = crypto::P256Key::generate();
+    return *key_;
+}
+
 GrokSpeaker* GrokSpeaker::shared() {
     return sharedInstance;
 }
 
 std::map<std::string, std::string> GrokSpeaker::jwk() const {
-    const std::string& raw = key_.publicRaw();
+    const std::string& raw = key().publicRaw();
     return {{"kty", "EC"},
             {"crv", "P-256"},
             {"x", crypto::b64u(std::string_view(raw).substr(0, kCoordinateBytes))},
@@ -99,7 +104,7 @@ std::string GrokSpeaker::proof(std::string_view path, std::string_view method, s
         {"ath", crypto::b64u(crypto::sha256(token))},
     };
     const std::string signingInput = crypto::b64u(header.dump()) + "." + crypto::b64u(claims.dump());
-    return signingInput + "." + crypto::b64u(key_.signRaw(signingInput));
+    return signingInput + "." + crypto::b64u(key().signRaw(signingInput));
 }
 
 std::string GrokSpeaker::consoleOrigin() const {

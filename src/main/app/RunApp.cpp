@@ -1,5 +1,7 @@
 #include "main/app/RunApp.h"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <csignal>
 #include <cstdlib>
@@ -9,7 +11,6 @@
 #include "main/app/DisplayCheck.h"
 #include "main/app/QuitSignals.h"
 #include "platform/linux/ProcessEnvironment.h"
-#include "platform/linux/x11/X11Connection.h"
 
 namespace veska::app {
 
@@ -40,8 +41,13 @@ void prepareEnvironment() {
 int runApp(int argc, char** argv) {
     prepareEnvironment();
     const platform::ProcessEnvironment env;
-    if (auto problem = displayProblem(
-            env, [](const std::string& name) { return platform::X11Connection::open(name) != nullptr; })) {
+    // A bare connection is enough to know the display answers (Xlib's would also set up XKB).
+    if (auto problem = displayProblem(env, [](const std::string& name) {
+            xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
+            const bool answers = xcb_connection_has_error(connection) == 0;
+            xcb_disconnect(connection);
+            return answers;
+        })) {
         std::cerr << *problem << "\n";
         return kExitNoDesktop;
     }

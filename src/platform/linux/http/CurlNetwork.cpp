@@ -23,13 +23,12 @@ void initialiseCurl() {
 }  // namespace
 
 std::shared_ptr<CurlNetwork> CurlNetwork::create(CurlHttpOptions options) {
-    initialiseCurl();
     std::shared_ptr<CurlNetwork> network(new CurlNetwork(std::move(options)));
     network->thread_ = std::thread([raw = network.get()] { raw->run(); });
     return network;
 }
 
-CurlNetwork::CurlNetwork(CurlHttpOptions options) : options_(std::move(options)), multi_(curl_multi_init()) {}
+CurlNetwork::CurlNetwork(CurlHttpOptions options) : options_(std::move(options)) {}
 
 CurlNetwork::~CurlNetwork() {
     stop();
@@ -50,14 +49,15 @@ void CurlNetwork::queue(Command command) {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     commands_.push_back(std::move(command));
-    curl_multi_wakeup(multi_);
+    // Before the thread has set libcurl up, it finds the command when it starts its loop.
+    if (multi_ != nullptr) curl_multi_wakeup(multi_);
 }
 
 void CurlNetwork::begin(ports::HttpRequest request, std::shared_ptr<ports::HttpTransfer> transfer) {
     std::uint64_t id = 0;
     {
         std::lock_guard lock(mutex_);
-        if (stopping_ || multi_ == nullptr) {
+        if (stopping_ || broken_) {
             transfer->deliverError(ports::HttpErrorKind::network);
             return;
         }
@@ -75,7 +75,13 @@ void CurlNetwork::begin(ports::HttpRequest request, std::shared_ptr<ports::HttpT
 }
 
 void CurlNetwork::run() {
-    while (true) {
+    initialiseCurl();
+    {
+        std::lock_guard lock(mutex_);
+        multi_ = curl_multi_init();
+        broken_ = multi_ == nullptr;
+    }
+    while (!broken_) {
         {
             std::lock_guard lock(mutex_);
             if (stopping_) break;
@@ -90,7 +96,7 @@ void CurlNetwork::run() {
     // Whatever is still running fails as if the network went down.
     for (auto& [id, exchange] : live_) {
         exchange->fail(ports::HttpErrorKind::network);
-        curl_multi_remove_handle(multi_, exchange->easy());
+        if (multi_ != nullptr) curl_multi_remove_handle(multi_, exchange->easy());
     }
     live_.clear();
     active_ = 0;

@@ -54,6 +54,9 @@ private:
     int waitMilliseconds();
 
     CurlHttpOptions options_;
+    /// Made by the network thread when it starts (libcurl's global set-up, the TLS library's
+    /// included, takes tens of milliseconds: not on the creator's thread). Read by other threads
+    /// only under the mutex.
     CURLM* multi_ = nullptr;
     std::map<std::uint64_t, std::unique_ptr<CurlExchange>> live_;
     std::atomic<std::size_t> active_{0};
@@ -62,6 +65,8 @@ private:
     std::vector<Command> commands_;
     std::uint64_t nextId_ = 1;
     bool stopping_ = false;
+    /// libcurl could not be set up: every transfer fails as a network failure.
+    bool broken_ = false;
     std::thread thread_;
 };
 
