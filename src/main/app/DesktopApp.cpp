@@ -82,16 +82,16 @@ std::unique_ptr<DesktopApp::X11Parts> DesktopApp::openX11(rt::Executor& main, co
     return parts;
 }
 
-std::unique_ptr<DesktopApp> DesktopApp::create(std::string& error) {
+std::unique_ptr<DesktopApp> DesktopApp::create(platform::QtStatusItem& statusItem, std::string& error) {
     try {
-        return std::unique_ptr<DesktopApp>(new DesktopApp());
+        return std::unique_ptr<DesktopApp>(new DesktopApp(statusItem));
     } catch (const DesktopUnavailable& unavailable) {
         error = unavailable.what();
         return nullptr;
     }
 }
 
-DesktopApp::DesktopApp()
+DesktopApp::DesktopApp(platform::QtStatusItem& statusItem)
     : services_(ServiceConfig::load(env_)),
       configDir_(AIConfig::dir(env_)),
       prefs_(configDir_),
@@ -130,6 +130,7 @@ DesktopApp::DesktopApp()
       desktop_{main_,       lookups_,       liveTyperQueue_,  *x11_->keys, *x11_->poster,
                pasteboard_, accessibility_, *x11_->workspace, permissions_},
       selection_(desktop_),
+      statusItem_(statusItem),
       dashboardView_(web_, configDir_ + "/window-frames.ini", showCannotOpen),
       chatgptLoginView_(main_, web_, showCannotOpen) {
     AppStrings::setServiceNames(services_.names);

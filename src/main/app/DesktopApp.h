@@ -64,7 +64,9 @@ class DesktopApp {
 public:
     /// Nothing (and `error` says why) when the desktop cannot be reached: no X display, or one
     /// without the XInput 2.2 and XTest extensions Veska's keys need.
-    [[nodiscard]] static std::unique_ptr<DesktopApp> create(std::string& error);
+    /// `statusItem`, the tray icon, is made (and shown) before the app so that it is up while
+    /// the rest is being built; it must outlive the app.
+    [[nodiscard]] static std::unique_ptr<DesktopApp> create(platform::QtStatusItem& statusItem, std::string& error);
     ~DesktopApp();
     DesktopApp(const DesktopApp&) = delete;
     DesktopApp& operator=(const DesktopApp&) = delete;
@@ -78,7 +80,7 @@ public:
 
 private:
     struct X11Parts;
-    DesktopApp();
+    explicit DesktopApp(platform::QtStatusItem& statusItem);
     /// Throws `DesktopUnavailable` when the display lacks what Veska needs.
     [[nodiscard]] static std::unique_ptr<X11Parts> openX11(rt::Executor& main,
                                                            const ports::Preferences& prefs,
@@ -138,7 +140,7 @@ private:
     platform::QtApplicationShell shell_;
     platform::QtLanguageMenu languageMenu_;
     AbsentUpdater updater_;
-    platform::QtStatusItem statusItem_;
+    platform::QtStatusItem& statusItem_;
     MenuBarController menuBar_{statusItem_, updater_};
     StatusPopoverModel popover_;
     platform::QtPermissionsView permissionsView_;

@@ -57,8 +57,12 @@ int runApp(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veska"));
     QApplication::setDesktopFileName(QStringLiteral("veska"));
+    // The tray icon goes up first: the desktop shows it while the rest of the app is built (a
+    // click on it does nothing until the app is wired, a few tens of milliseconds later).
+    platform::QtStatusItem statusItem;
+    statusItem.show();
     std::string error;
-    std::unique_ptr<DesktopApp> app = DesktopApp::create(error);
+    std::unique_ptr<DesktopApp> app = DesktopApp::create(statusItem, error);
     if (!app) {
         std::cerr << error << "\n";
         return kExitNoDesktop;
