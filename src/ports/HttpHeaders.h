@@ -62,7 +62,11 @@ public:
     }
 
     [[nodiscard]] bool contains(std::string_view name) const { return value(name).has_value(); }
-    [[nodiscard]] const std::vector<Field>& fields() const { return fields_; }
+    /// The fields in order. Taken from a temporary, they are moved (or copied) out of it, so
+    /// `for (auto& f : response().headers.fields())` never reads a destroyed object.
+    [[nodiscard]] const std::vector<Field>& fields() const& { return fields_; }
+    [[nodiscard]] std::vector<Field> fields() && { return std::move(fields_); }
+    [[nodiscard]] std::vector<Field> fields() const&& { return fields_; }
     [[nodiscard]] std::size_t size() const { return fields_.size(); }
     [[nodiscard]] bool empty() const { return fields_.empty(); }
 

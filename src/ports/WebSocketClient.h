@@ -114,8 +114,13 @@ public:
     [[nodiscard]] WebSocketErrorKind kind() const { return kind_; }
     /// The refusing answer's status; 0 for other kinds.
     [[nodiscard]] int status() const { return status_; }
-    [[nodiscard]] const HttpHeaders& headers() const { return headers_; }
-    [[nodiscard]] const std::string& body() const { return body_; }
+    /// The refusal's header fields and body; moved (or copied) out of a temporary error.
+    [[nodiscard]] const HttpHeaders& headers() const& { return headers_; }
+    [[nodiscard]] HttpHeaders headers() && { return std::move(headers_); }
+    [[nodiscard]] HttpHeaders headers() const&& { return headers_; }
+    [[nodiscard]] const std::string& body() const& { return body_; }
+    [[nodiscard]] std::string body() && { return std::move(body_); }
+    [[nodiscard]] std::string body() const&& { return body_; }
     [[nodiscard]] const char* what() const noexcept override { return describe(kind_); }
 
 private:

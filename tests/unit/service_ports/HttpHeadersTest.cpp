@@ -1,7 +1,12 @@
 // Header fields: names without letter case, order and repeats kept.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <type_traits>
+#include <vector>
+
 #include "ports/HttpHeaders.h"
+#include "ports/WebSocketClient.h"
 
 namespace veska::ports {
 namespace {
@@ -41,6 +46,25 @@ TEST(HttpHeaders, LookupsIgnoreLetterCaseOnly) {
     EXPECT_TRUE(headers.contains("set-cookie"));
     EXPECT_FALSE(headers.contains("cookie"));
     EXPECT_FALSE(HttpHeaders::sameName("ü", "Ü")) << "only ASCII letters fold";
+}
+
+HttpHeaders answerHeaders() {
+    return {{"Content-Type", std::string(64, 'x')}, {"Set-Cookie", std::string(64, 'y')}};
+}
+
+// Under the address sanitizer a reference into the destroyed temporary would be a use after free.
+TEST(HttpHeaders, FieldsOfATemporaryOutliveIt) {
+    static_assert(std::is_same_v<decltype(answerHeaders().fields()), std::vector<HttpHeaders::Field>>);
+    static_assert(std::is_same_v<decltype(std::declval<const HttpHeaders&>().fields()),
+                                 const std::vector<HttpHeaders::Field>&>);
+    std::vector<std::string> names;
+    for (const auto& [name, value] : answerHeaders().fields()) names.push_back(name + "=" + value.substr(0, 1));
+    EXPECT_EQ(names, (std::vector<std::string>{"Content-Type=x", "Set-Cookie=y"}));
+
+    std::string refusal;
+    for (const auto& [name, value] : WebSocketError(401, answerHeaders(), "denied").headers().fields())
+        refusal += name + ";";
+    EXPECT_EQ(refusal, "Content-Type;Set-Cookie;");
 }
 
 }  // namespace
