@@ -124,23 +124,16 @@ json deepseekBody(const std::string& model, const std::string& instructions, con
     };
 }
 
-OnEvent piecesOf(std::string (*textOf)(const json&), OnPiece onDelta) {
-    return [textOf, onDelta = std::move(onDelta)](const json& event) {
-        std::string piece = textOf(event);
-        if (!piece.empty()) onDelta(piece);
-    };
-}
-
 rt::Task<void> gemini(Link link, std::string model, std::string key, std::string instructions,
                       std::string text, OnPiece onDelta) {
     const std::optional<int> remembered = link.health->thinkingVariant(model);
     int variant = remembered.value_or(0);
-    const OnEvent each = piecesOf(&geminiText, std::move(onDelta));
     for (;;) {
         ports::HttpRequest request = streamingRequest(geminiURL(link.endpoints.gemini, model));
         request.headers.set("x-goog-api-key", key);
         try {
-            co_await run(link.http, std::move(request), geminiBody(model, variant, instructions, text), each);
+            co_await run(link.http, std::move(request), geminiBody(model, variant, instructions, text),
+                         EventStream::Format::gemini, onDelta);
             link.health->rememberThinking(model, variant);
             co_return;
         } catch (const AIError& error) {
@@ -152,18 +145,17 @@ rt::Task<void> gemini(Link link, std::string model, std::string key, std::string
 
 rt::Task<void> deepseek(Link link, std::string model, std::string key, std::string instructions,
                         std::string text, OnPiece onDelta) {
-    const OnEvent each = piecesOf(&deepseekText, std::move(onDelta));
     json body = deepseekBody(model, instructions, text);
     ports::HttpRequest request = streamingRequest(joined(link.endpoints.deepseek, "/chat/completions"));
     request.headers.set("Authorization", "Bearer " + key);
     try {
-        co_await run(link.http, request, body, each);
+        co_await run(link.http, request, body, EventStream::Format::deepseek, onDelta);
         co_return;
     } catch (const AIError& error) {
         if (!rejectsThinking(error)) throw;
     }
     body.erase("thinking");
-    co_await run(link.http, std::move(request), std::move(body), each);
+    co_await run(link.http, std::move(request), std::move(body), EventStream::Format::deepseek, std::move(onDelta));
 }
 
 rt::Task<void> headRequest(ports::HttpClient* http, std::string url) {
@@ -201,7 +193,8 @@ rt::Task<void> stream(Link link, AISource source, std::string model, std::string
     throw AIError::empty();
 }
 
-rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body, OnEvent each) {
+rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body,
+                   EventStream::Format format, OnPiece onDelta) {
     request.method = ports::HttpMethod::post;
     request.headers.set("Content-Type", "application/json");
     request.body = body.dump();
@@ -223,9 +216,9 @@ rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann
             throwTransport(error);
         }
         if (!line) co_return;
-        EventStream::Line parsed = EventStream::parseLine(*line);
+        EventStream::Delta parsed = EventStream::parseDelta(*line, format);
         if (std::holds_alternative<EventStream::Done>(parsed)) co_return;
-        if (auto* event = std::get_if<nlohmann::json>(&parsed)) each(*event);
+        if (auto* piece = std::get_if<std::string>(&parsed); piece != nullptr && !piece->empty()) onDelta(*piece);
     }
 }
 

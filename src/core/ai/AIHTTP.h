@@ -13,6 +13,7 @@
 #include "core/ai/AIError.h"
 #include "core/ai/AIHealth.h"
 #include "core/ai/AISource.h"
+#include "core/ai/EventStream.h"
 #include "ports/HttpClient.h"
 #include "runtime/Executor.h"
 #include "runtime/Spawn.h"
@@ -50,19 +51,19 @@ struct Link {
 
 /// Receives each new piece of an answer (never empty), in order.
 using OnPiece = std::function<void(const std::string& piece)>;
-/// Receives each JSON object of an event stream.
-using OnEvent = std::function<void(const nlohmann::json& event)>;
 
 /// Streams the answer of `model` of `source` to `text` under `instructions`. Throws `AIError`
 /// (`empty` at once for a source other than Gemini or DeepSeek), or `rt::Cancelled`.
 rt::Task<void> stream(Link link, AISource source, std::string model, std::string key,
                       std::string instructions, std::string text, OnPiece onDelta);
 
-/// POSTs `body` as JSON with `request`'s URL, headers and limits, and calls `each` with every
-/// JSON object of the event stream until "[DONE]" or the end of the body. A status other than
+/// POSTs `body` as JSON with `request`'s URL, headers and limits, and calls `onDelta` with the
+/// text of every event of the stream (in `format`) that has some, until "[DONE]" or the end
+/// of the body. A status other than
 /// 200 throws `AIError::http` with the service's message; no answer throws `AIError::network`;
 /// cancellation throws `rt::Cancelled`.
-rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body, OnEvent each);
+rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann::json body,
+                   EventStream::Format format, OnPiece onDelta);
 
 /// The error message in an error body: "error"."message" when the body is such a JSON object,
 /// else the body itself.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -28,5 +29,16 @@ using Line = std::variant<Skip, Done, nlohmann::json>;
 
 /// What one line (without its line end) says. Never throws, whatever the bytes.
 [[nodiscard]] Line parseLine(std::string_view line);
+
+/// The services whose events carry text, and where: Gemini's in the "text" of every part of
+/// the first candidate that is not a thought, DeepSeek's in "choices"[0]."delta"."content".
+enum class Format { gemini, deepseek };
+
+/// A line down to the text its event adds (possibly none).
+using Delta = std::variant<Skip, Done, std::string>;
+
+/// Exactly what `parseLine` followed by `AIHTTP::geminiText` or `AIHTTP::deepseekText` says,
+/// without building the object: the line is checked as strictly and only the text is kept.
+[[nodiscard]] Delta parseDelta(std::string_view line, Format format);
 
 }  // namespace veska::EventStream

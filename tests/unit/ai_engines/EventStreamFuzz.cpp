@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes read as an event stream, line by line, as the HTTP engines
-// read an answer; every object found goes through both engines' text extraction.
+// read an answer; every object found goes through both engines' text extraction, and the
+// reading without objects must say the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,18 +15,33 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+using veska::EventStream::Delta;
+using veska::EventStream::Format;
+
+bool sameText(const Delta& delta, const std::string& text) {
+    const auto* found = std::get_if<std::string>(&delta);
+    return found != nullptr && *found == text;
+}
+
 // Lines end at "\n", "\r\n" or "\r", as the HTTP body reader cuts them.
 void readLine(std::string_view line) {
     veska::EventStream::Line parsed = veska::EventStream::parseLine(line);
+    const Delta gemini = veska::EventStream::parseDelta(line, Format::gemini);
+    const Delta deepseek = veska::EventStream::parseDelta(line, Format::deepseek);
     if (std::holds_alternative<veska::EventStream::Done>(parsed)) {
         check(veska::EventStream::payload(line) == "[DONE]");
+        check(std::holds_alternative<veska::EventStream::Done>(gemini));
+        check(std::holds_alternative<veska::EventStream::Done>(deepseek));
         return;
     }
     if (const auto* event = std::get_if<nlohmann::json>(&parsed)) {
         check(line.starts_with("data:") && event->is_object());
-        (void)veska::AIHTTP::geminiText(*event);
-        (void)veska::AIHTTP::deepseekText(*event);
+        check(sameText(gemini, veska::AIHTTP::geminiText(*event)));
+        check(sameText(deepseek, veska::AIHTTP::deepseekText(*event)));
+        return;
     }
+    check(std::holds_alternative<veska::EventStream::Skip>(gemini));
+    check(std::holds_alternative<veska::EventStream::Skip>(deepseek));
 }
 
 }  // namespace
