@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "text/Ascii.h"
+
 namespace veska::ports {
 
 /// Header fields in the order they were given. Names compare without regard to letter case;
@@ -21,13 +23,7 @@ public:
     HttpHeaders(std::initializer_list<Field> fields) : fields_(fields) {}
 
     /// True when `a` and `b` are the same name, ignoring ASCII letter case.
-    static bool sameName(std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (lower(a[i]) != lower(b[i])) return false;
-        }
-        return true;
-    }
+    static bool sameName(std::string_view a, std::string_view b) { return text::equalsIgnoringAsciiCase(a, b); }
 
     /// Adds a field after the others, keeping any earlier field of the same name.
     void add(std::string name, std::string value) { fields_.emplace_back(std::move(name), std::move(value)); }
@@ -73,8 +69,6 @@ public:
     friend bool operator==(const HttpHeaders&, const HttpHeaders&) = default;
 
 private:
-    static char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
     std::vector<Field>::iterator find(std::string_view name) {
         for (auto it = fields_.begin(); it != fields_.end(); ++it) {
             if (sameName(it->first, name)) return it;

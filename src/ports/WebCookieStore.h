@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ports/HttpHeaders.h"
+#include "text/Ascii.h"
 #include "ports/Subscription.h"
 #include "runtime/Task.h"
 
@@ -26,7 +27,7 @@ struct WebCookie {
     bool httpOnly = false;
 
     [[nodiscard]] bool sameCookie(const WebCookie& other) const {
-        return name == other.name && path == other.path && HttpHeaders::sameName(domain, other.domain);
+        return name == other.name && path == other.path && text::equalsIgnoringAsciiCase(domain, other.domain);
     }
     friend bool operator==(const WebCookie&, const WebCookie&) = default;
 };

@@ -5,7 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "core/ai/ConfigFiles.h"
-#include "core/ai/LineTagText.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -97,7 +98,7 @@ std::vector<std::string_view> envLines(std::string_view text) {
 
 // Without one pair of matching quotes around it, when the value is at least two characters.
 std::string_view unquoted(std::string_view value) {
-    std::vector<std::size_t> bounds = linetag::characterBounds(value);
+    std::vector<std::size_t> bounds = text::characterBounds(value);
     if (bounds.size() < 3) return value;
     std::string_view first = value.substr(0, bounds[1]);
     std::string_view last = value.substr(bounds[bounds.size() - 2]);
@@ -108,12 +109,12 @@ std::string_view unquoted(std::string_view value) {
 void readKeys(AIConfig& config, const std::optional<std::string>& v2Env) {
     if (!v2Env || !isValidUTF8(*v2Env)) return;
     for (std::string_view line : envLines(*v2Env)) {
-        line = linetag::trimBlank(line);
+        line = text::trimmedBlanks(line);
         if (line.starts_with('#')) continue;
         auto equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        std::string_view key = linetag::trimBlank(line.substr(0, equals));
-        std::string_view value = unquoted(linetag::trimBlank(line.substr(equals + 1)));
+        std::string_view key = text::trimmedBlanks(line.substr(0, equals));
+        std::string_view value = unquoted(text::trimmedBlanks(line.substr(equals + 1)));
         if (key == kGeminiKeyName) config.geminiKey = std::string(value);
         if (key == kDeepseekKeyName) config.deepseekKey = std::string(value);
     }

@@ -1,14 +1,14 @@
 // Streaming requests to the Gemini and DeepSeek APIs over the HTTP client port.
 #include "core/ai/AIHTTP.h"
 
-#include <algorithm>
 #include <cctype>
 #include <utility>
 #include <vector>
 
 #include "core/ai/EventStream.h"
-#include "core/ai/LineTagText.h"
 #include "runtime/Check.h"
+#include "text/Ascii.h"
+#include "text/Characters.h"
 
 namespace veska::AIHTTP {
 
@@ -28,7 +28,7 @@ constexpr double kTemperature = 0.2;
 class CharacterCounter {
 public:
     std::size_t grew(const std::string& text) {
-        std::vector<std::size_t> bounds = linetag::characterBounds(std::string_view(text).substr(lastStart_));
+        std::vector<std::size_t> bounds = text::characterBounds(std::string_view(text).substr(lastStart_));
         if (bounds.size() < 2) return before_;
         const std::size_t tail = bounds.size() - 1;
         const std::size_t total = before_ + tail;
@@ -41,13 +41,6 @@ private:
     std::size_t before_ = 0;     // characters wholly before lastStart_
     std::size_t lastStart_ = 0;  // byte offset of the last character
 };
-
-std::string firstCharacters(const std::string& text, std::size_t count) {
-    if (text.size() <= count) return text;
-    std::vector<std::size_t> bounds = linetag::characterBounds(text);
-    if (bounds.size() - 1 <= count) return text;
-    return text.substr(0, bounds[count]);
-}
 
 // Reads an error body until it holds more than `kMaxErrorCharacters` characters or ends.
 rt::Task<std::string> errorBody(ports::HttpBody* body) {
@@ -67,16 +60,10 @@ rt::Task<std::string> errorBody(ports::HttpBody* body) {
     co_return text;
 }
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // A 400 answer that blames the thinking configuration.
 bool rejectsThinking(const AIError& error) {
     return error.kind() == AIError::Kind::http && error.status() == 400 &&
-           lowercased(error.message()).find("thinking") != std::string::npos;
+           text::asciiLowered(error.message()).find("thinking") != std::string::npos;
 }
 
 // `base` and `path` joined by exactly one "/".
@@ -206,7 +193,7 @@ rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann
     }
     if (response->status != 200) {
         std::string text = co_await errorBody(&response->body);
-        throw AIError::http(response->status, firstCharacters(errorMessage(text), kMaxMessageCharacters));
+        throw AIError::http(response->status, std::string(text::firstCharacters(errorMessage(text), kMaxMessageCharacters)));
     }
     for (;;) {
         std::optional<std::string> line;

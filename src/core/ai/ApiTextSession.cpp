@@ -5,11 +5,11 @@
 #include <map>
 #include <utility>
 
-#include "core/ai/LineTagText.h"
 #include "runtime/Channel.h"
 #include "runtime/Check.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -67,7 +67,7 @@ rt::Task<void> runModel(AIHTTP::Link link, AISource source, std::string model, s
                                     accumulator += piece;
                                     events.send(Event::delta(index, accumulator));
                                 });
-        if (linetag::trimWhite(accumulator).empty()) throw AIError::empty();
+        if (text::trimmed(accumulator).empty()) throw AIError::empty();
     } catch (const rt::Cancelled&) {
         throw;
     } catch (...) {
@@ -155,7 +155,7 @@ private:
         if (!winner_) claim(event.index);
         if (winner_ != event.index) return std::nullopt;
         setLast(Engine{session_.source_, ordered_[event.index], event.seconds});
-        return std::string(linetag::trimWhite(event.text));
+        return std::string(text::trimmed(event.text));
     }
 
     void failed(std::size_t index, const std::exception_ptr& error) {

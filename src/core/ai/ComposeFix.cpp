@@ -3,10 +3,11 @@
 #include <string>
 #include <utility>
 
-#include "core/ai/ComposeFixText.h"
 #include "core/ai/TranslateError.h"
 #include "core/ai/Translator.h"
 #include "runtime/Check.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
@@ -71,10 +72,10 @@ void ignorePartial(const std::string&) {}
 
 rt::Task<std::string> compose(std::string dictation, std::optional<std::string> context,
                               std::optional<TranslateLang> target, WriteMode mode, SessionFactory factory) {
-    const std::string spoken(trimmedText(dictation));
+    const std::string spoken(text::trimmed(dictation));
     if (spoken.empty()) co_return spoken;
     const std::string background(
-        firstCharacters(trimmedText(context.value_or(std::string())), kMaxTextCharacters));
+        text::firstCharacters(text::trimmed(context.value_or(std::string())), kMaxTextCharacters));
 
     const std::string language = outputLanguage(spoken, background, target);
     std::string message = composeMessage(spoken, background);
@@ -84,15 +85,15 @@ rt::Task<std::string> compose(std::string dictation, std::optional<std::string> 
     instructions += composeModeSuffix(mode);
     co_await (*session).open(std::move(instructions));
     const std::string answer = co_await (*session).send(std::move(message), ignorePartial);
-    co_return std::string(trimmedText(answer));
+    co_return std::string(text::trimmed(answer));
 }
 
 rt::Task<std::string> fix(std::string text, FixKind kind, WriteMode mode, SessionFactory factory) {
-    const std::string_view body = trimmedText(text);
+    const std::string_view body = text::trimmed(text);
     if (body.empty()) co_return text;
-    if (characterCount(text, kMaxTextCharacters) > kMaxTextCharacters) throw TranslateError::tooLong();
-    const std::string leading(leadingWhiteSpace(text));
-    const std::string trailing(trailingWhiteSpace(text));
+    if (text::characterCount(text, kMaxTextCharacters) > kMaxTextCharacters) throw TranslateError::tooLong();
+    const std::string leading(text::leadingWhiteSpace(text));
+    const std::string trailing(text::trailingWhiteSpace(text));
     std::string message;
     message.append(kTextOpen).append(body).append(kMessageClose);
 
@@ -101,7 +102,7 @@ rt::Task<std::string> fix(std::string text, FixKind kind, WriteMode mode, Sessio
         mode == WriteMode::normal ? fixInstructions(kind) : shapeInstructions(mode, kind);
     co_await (*session).open(std::move(instructions));
     const std::string answer = co_await (*session).send(std::move(message), ignorePartial);
-    const std::string_view corrected = trimmedText(answer);
+    const std::string_view corrected = text::trimmed(answer);
     if (corrected.empty()) co_return text;
     co_return leading + std::string(corrected) + trailing;
 }

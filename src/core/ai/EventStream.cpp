@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/ai/JsonScanner.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::EventStream {
 
@@ -11,12 +12,6 @@ namespace {
 
 constexpr std::string_view kDataPrefix = "data:";
 constexpr std::string_view kDoneMark = "[DONE]";
-
-std::string_view trimBlank(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
 
 /// Follows one event down the path to its text. Each container gets a role from its parent's
 /// role and its key (or index); a key met again replaces what the earlier one gave, as it
@@ -145,7 +140,7 @@ void TextPath::boolean(bool value) {
 
 std::optional<std::string_view> payload(std::string_view line) {
     if (!line.starts_with(kDataPrefix)) return std::nullopt;
-    return trimBlank(line.substr(kDataPrefix.size()));
+    return text::trimmedBlanks(line.substr(kDataPrefix.size()));
 }
 
 Line parseLine(std::string_view line) {

@@ -4,10 +4,11 @@
 #include <limits>
 
 #include "core/ai/BrowserUserAgent.h"
-#include "core/ai/ComposeFixText.h"
 #include "core/ai/TranslateError.h"
 #include "runtime/Race.h"
 #include "runtime/Sleep.h"
+#include "text/Ascii.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -32,13 +33,6 @@ std::optional<std::string> stringMember(const json& object, const char* name) {
     auto it = object.find(name);
     if (it == object.end() || !it->is_string()) return std::nullopt;
     return it->get<std::string>();
-}
-
-std::string lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 /// Receives one frame; a close frame or a failure of the connection is `unreachable`.
@@ -162,7 +156,7 @@ rt::Task<std::string> GrokTextSession::send(std::string text, OnDelta onDelta) {
     const std::string& whole = reply.functionText ? *reply.functionText
                                : reply.doneText   ? *reply.doneText
                                                   : reply.streamed;
-    std::string result(Translator::trimmedText(whole));
+    std::string result(text::trimmed(whole));
     if (result.empty()) throw TranslateError::failed();
     co_return result;
 }
@@ -202,7 +196,7 @@ rt::Task<bool> GrokTextSession::handle(json event, Reply* reply, const OnDelta* 
 rt::Task<void> GrokTextSession::fallBack(json event) {
     std::string message;
     if (event.is_object() && event.contains("error")) message = stringMember(event["error"], "message").value_or("");
-    message = lowered(std::move(message));
+    message = text::asciiLowered(std::move(message));
     if (textOnly && message.find("modalit") != std::string::npos) {
         textOnly = false;
         co_await sendJSON({{"type", "session.update"}, {"session", {{"modalities", json::array({"text", "audio"})}}}});

@@ -6,8 +6,9 @@
 #include <cld2/public/compact_lang_det.h>
 #include <cld2/public/encodings.h>
 
-#include "core/ai/ComposeFixText.h"
 #include "core/ai/Translator.h"
+
+#include "text/Characters.h"
 
 namespace veska::Translator {
 
@@ -24,7 +25,7 @@ std::string tableCode(std::string_view cldCode) {
 }  // namespace
 
 std::optional<std::string> detect(std::string_view text) {
-    const std::string_view head = firstCharacters(text, kDetectCharacters);
+    const std::string_view head = text::firstCharacters(text, kDetectCharacters);
     if (head.empty()) return std::nullopt;
 
     // The bias: the content-language hint is CLD2's one hint that names several languages, and

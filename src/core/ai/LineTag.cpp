@@ -4,11 +4,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/ai/LineTagText.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 // Decimal digits of at most this many places; longer numbers name no segment.
@@ -100,12 +99,12 @@ Results parse(std::string_view answer, std::span<const std::size_t> expected, co
     Results results;
     if (!expected.empty()) {
         std::string_view before = kept.empty() ? answer : answer.substr(0, kept.front().begin);
-        std::string_view text = trimWhite(before);
+        std::string_view text = text::trimmed(before);
         if (!text.empty()) results[expected.front()] = std::string(text);
     }
     for (std::size_t k = 0; k < kept.size(); ++k) {
         std::size_t end = k + 1 < kept.size() ? kept[k + 1].begin : answer.size();
-        std::string_view text = trimWhite(answer.substr(kept[k].end, end - kept[k].end));
+        std::string_view text = text::trimmed(answer.substr(kept[k].end, end - kept[k].end));
         if (text.empty() && results.contains(kept[k].number)) continue;
         results[kept[k].number] = std::string(text);
     }

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/ai/LineTagText.h"
 #include "core/ai/TranslateError.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 // Holds the current session and closes it when replaced or when the call ends in any way.
@@ -67,7 +67,7 @@ void settle(Job& job, const std::vector<std::size_t>& chunk, const std::string& 
         merge(job.results, parsed);
         return;
     }
-    job.results[chunk.front()] = std::string(trimWhite(job.mark.stripped(answer)));
+    job.results[chunk.front()] = std::string(text::trimmed(job.mark.stripped(answer)));
     for (std::size_t k = 1; k < chunk.size(); ++k) job.results[chunk[k]] = std::string();
 }
 
@@ -79,11 +79,11 @@ bool joinsWithoutSpace(const TranslateLang& to) {
 
 rt::Task<std::string> translate(std::string text, TranslateLang to, Style style, bool markdown,
                                 std::optional<OnPartial> onPartial, SessionFactory makeSession) {
-    const std::string_view trimmed = trimWhite(text);
+    const std::string_view trimmed = text::trimmed(text);
     if (trimmed.empty()) co_return text;
-    if (characterCount(text) > kTextLimit) throw TranslateError::tooLong();
-    const std::string leading = text.substr(0, leadingWhite(text));
-    const std::string trailing = text.substr(text.size() - trailingWhite(text));
+    if (text::characterCount(text) > kTextLimit) throw TranslateError::tooLong();
+    const std::string leading(text::leadingWhiteSpace(text));
+    const std::string trailing(text::trailingWhiteSpace(text));
 
     Job job{.lines = {},
             .segments = {},
@@ -91,7 +91,7 @@ rt::Task<std::string> translate(std::string text, TranslateLang to, Style style,
             .join = joinsWithoutSpace(to) ? "" : " ",
             .style = style,
             .results = {}};
-    for (std::string_view line : splitAt(trimmed, "\n")) job.lines.emplace_back(line);
+    for (std::string_view line : text::splitAt(trimmed, "\n")) job.lines.emplace_back(line);
     job.segments = segments(job.lines, kPieceLimit);
     const std::string prompt = instructions(to.english, style, job.mark, markdown);
 

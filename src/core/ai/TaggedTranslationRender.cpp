@@ -8,11 +8,11 @@
 #include <map>
 #include <vector>
 
-#include "core/ai/LineTagText.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 std::string joined(std::span<const std::string> parts, std::string_view separator) {
@@ -22,12 +22,6 @@ std::string joined(std::span<const std::string> parts, std::string_view separato
         out += parts[i];
     }
     return out;
-}
-
-std::string_view trimNewlines(std::string_view text) {
-    while (!text.empty() && (text.front() == '\n' || text.front() == '\r')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
 }
 
 // Builds one line from its segments; false when a segment has no result yet.
@@ -44,7 +38,7 @@ bool buildLine(std::span<const std::size_t> indexes, std::span<const Segment> se
 }
 
 bool startsUnbroken(std::string_view line) {
-    std::string_view rest = line.substr(leadingBlank(line).size());
+    std::string_view rest = line.substr(text::leadingBlanks(line).size());
     if (rest.starts_with("- ") || rest.starts_with("#")) return true;
     if (rest.empty()) return false;
     int32_t at = 0;
@@ -65,9 +59,9 @@ bool isStop(std::string_view character) {
 }  // namespace
 
 std::string indented(std::string_view line, std::string_view text) {
-    std::string out(leadingBlank(line));
+    std::string out(text::leadingBlanks(line));
     out += text;
-    if (text.find('\n') == std::string_view::npos) out += trailingBlank(line);
+    if (text.find('\n') == std::string_view::npos) out += text::trailingBlanks(line);
     return out;
 }
 
@@ -93,19 +87,19 @@ std::string render(std::span<const std::string> lines, std::span<const Segment> 
         out.push_back(text.empty() ? std::string() : indented(lines[line], text));
     }
     bool nothing = std::all_of(out.begin(), out.end(), [](const std::string& l) { return l.empty(); });
-    if (loose && nothing) return std::string(trimNewlines(trimWhite(mark.stripped(*loose))));
-    return std::string(trimNewlines(joined(out, "\n")));
+    if (loose && nothing) return std::string(text::trimmedOf(text::trimmed(mark.stripped(*loose)), "\r\n"));
+    return std::string(text::trimmedOf(joined(out, "\n"), "\r\n"));
 }
 
 std::string paragraphs(std::string_view text) {
     std::vector<std::string> out;
-    for (std::string_view line : splitAt(text, "\n")) {
+    for (std::string_view line : text::splitAt(text, "\n")) {
         if (line.find(paragraphMark) == std::string_view::npos) {
             out.push_back(split(line));
             continue;
         }
         std::vector<std::string> parts;
-        for (std::string_view part : splitAt(line, paragraphMark)) parts.emplace_back(trimBlank(part));
+        for (std::string_view part : text::splitAt(line, paragraphMark)) parts.emplace_back(text::trimmedBlanks(part));
         out.push_back(joined(parts, "\n\n"));
     }
     return joined(out, "\n");
@@ -120,11 +114,11 @@ bool joinsSpace(std::string_view text) {
     int32_t end = 0;
     UChar32 first = 0;
     U8_NEXT(text.data(), end, static_cast<int32_t>(text.size()), first);
-    return characterCount(" " + std::string(text.substr(0, static_cast<std::size_t>(end)))) == 1;
+    return text::characterCount(" " + std::string(text.substr(0, static_cast<std::size_t>(end)))) == 1;
 }
 
 std::vector<std::string> sentencesOf(std::string_view line) {
-    std::vector<std::size_t> bounds = characterBounds(line);
+    std::vector<std::size_t> bounds = text::characterBounds(line);
     std::vector<std::string> out;
     std::string buffer;
     for (std::size_t i = 1; i < bounds.size(); ++i) {
@@ -133,11 +127,11 @@ std::vector<std::string> sentencesOf(std::string_view line) {
         bool atEnd = i + 1 == bounds.size();
         bool spaceFollows = !atEnd && (line[bounds[i]] == ' ' || line[bounds[i]] == '\t');
         if (isWideStop(character) || (isStop(character) && (atEnd || spaceFollows))) {
-            out.emplace_back(trimBlank(buffer));
+            out.emplace_back(text::trimmedBlanks(buffer));
             buffer.clear();
         }
     }
-    if (!trimBlank(buffer).empty()) out.emplace_back(trimBlank(buffer));
+    if (!text::trimmedBlanks(buffer).empty()) out.emplace_back(text::trimmedBlanks(buffer));
     return out;
 }
 
@@ -145,7 +139,7 @@ std::vector<std::string> sentencesOf(std::string_view line) {
 
 std::string split(std::string_view line, std::size_t over, std::size_t target) {
     // A line of at most `over` bytes cannot hold more characters than that: no need to count.
-    if (line.size() <= over || characterCount(line) <= over || startsUnbroken(line)) return std::string(line);
+    if (line.size() <= over || text::characterCount(line) <= over || startsUnbroken(line)) return std::string(line);
     std::vector<std::string> found = sentencesOf(line);
     if (found.size() <= 2) return std::string(line);
     std::vector<std::string> groups;
@@ -154,7 +148,7 @@ std::string split(std::string_view line, std::size_t over, std::size_t target) {
     // long line costs one pass rather than one per sentence.
     std::size_t currentCount = 0;
     for (const std::string& sentence : found) {
-        const std::size_t sentenceCount = characterCount(sentence);
+        const std::size_t sentenceCount = text::characterCount(sentence);
         if (!current.empty() && currentCount + sentenceCount > target) {
             groups.push_back(std::move(current));
             current.clear();

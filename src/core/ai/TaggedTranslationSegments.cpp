@@ -1,11 +1,11 @@
 // Segments, pieces and chunks.
 #include "core/ai/TaggedTranslationSegments.h"
 
-#include "core/ai/LineTagText.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 // Accumulates sentences into pieces (see `pieces`).
@@ -14,8 +14,8 @@ public:
     explicit PieceBuilder(std::size_t limit) : limit_(limit) {}
 
     void add(std::string_view sentence) {
-        while (characterCount(sentence) > limit_) sentence = cutHead(sentence);
-        if (characterCount(buffer_) + characterCount(sentence) > limit_) flush();
+        while (text::characterCount(sentence) > limit_) sentence = cutHead(sentence);
+        if (text::characterCount(buffer_) + text::characterCount(sentence) > limit_) flush();
         buffer_ += sentence;
     }
 
@@ -33,22 +33,22 @@ private:
         std::string_view rest = sentence.substr(cut);
         buffer_ = head;
         flush();
-        pendingGlue_ = std::string(head.substr(head.size() - trailingWhite(head))) +
-                       std::string(rest.substr(0, leadingWhite(rest)));
+        pendingGlue_ = std::string(text::trailingWhiteSpace(head)) +
+                       std::string(text::leadingWhiteSpace(rest));
         return rest;
     }
 
     // The last space within the first `limit_` characters, or exactly `limit_` characters when
     // that space is the first character or there is none.
     std::size_t cutOffset(std::string_view sentence) const {
-        std::size_t limitOffset = characterBounds(sentence)[limit_];
+        std::size_t limitOffset = text::characterBounds(sentence)[limit_];
         std::size_t space = sentence.substr(0, limitOffset).rfind(' ');
         if (space == std::string_view::npos || space == 0) return limitOffset;
         return space;
     }
 
     void flush() {
-        std::string text(trimBlank(buffer_));
+        std::string text(text::trimmedBlanks(buffer_));
         buffer_.clear();
         if (text.empty()) return;
         pieces_.push_back({std::move(text), pieces_.empty() ? std::nullopt : pendingGlue_});
@@ -64,9 +64,9 @@ private:
 }  // namespace
 
 std::vector<Piece> pieces(std::string_view line, std::size_t limit) {
-    if (characterCount(line) <= limit) return {{std::string(line), std::nullopt}};
+    if (text::characterCount(line) <= limit) return {{std::string(line), std::nullopt}};
     PieceBuilder builder(limit);
-    for (std::string_view sentence : sentences(line)) builder.add(sentence);
+    for (std::string_view sentence : text::sentences(line)) builder.add(sentence);
     std::vector<Piece> out = builder.finish();
     if (out.empty()) return {{std::string(line), std::nullopt}};
     return out;
@@ -75,7 +75,7 @@ std::vector<Piece> pieces(std::string_view line, std::size_t limit) {
 std::vector<Segment> segments(std::span<const std::string> lines, std::size_t limit) {
     std::vector<Segment> out;
     for (std::size_t index = 0; index < lines.size(); ++index) {
-        std::string_view trimmed = trimBlank(lines[index]);
+        std::string_view trimmed = text::trimmedBlanks(lines[index]);
         if (trimmed.empty()) continue;
         for (Piece& piece : pieces(trimmed, limit))
             out.push_back({index, std::move(piece.text), std::move(piece.glue)});
@@ -88,7 +88,7 @@ std::vector<std::vector<std::size_t>> chunks(std::span<const Segment> segments, 
     std::vector<std::size_t> current;
     std::size_t size = 0;
     for (std::size_t index = 0; index < segments.size(); ++index) {
-        std::size_t length = characterCount(segments[index].text);
+        std::size_t length = text::characterCount(segments[index].text);
         if (!current.empty() && size + length > limit) {
             out.push_back(std::move(current));
             current.clear();

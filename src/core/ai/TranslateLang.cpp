@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "text/Ascii.h"
+
 namespace veska {
 
 namespace {
@@ -36,10 +38,6 @@ const std::array<TranslateLang, 21>& table() {
 
 // ASCII only: language codes are ASCII, and a locale-aware toupper would depend on the
 // process locale.
-char asciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 std::span<const TranslateLang> TranslateLang::all() {
@@ -63,7 +61,7 @@ std::optional<TranslateLang> TranslateLang::find(std::optional<std::string_view>
 std::string TranslateLang::chip() const {
     if (code == swap().code) return "VI⇄EN";
     std::string label = code.substr(0, code.find('-'));
-    for (char& c : label) c = asciiUpper(c);
+    for (char& c : label) c = text::asciiUpper(c);
     return label;
 }
 

@@ -1,18 +1,12 @@
 #include "core/app/AppLink.h"
 
-#include <algorithm>
 #include <cctype>
+
+#include "text/Ascii.h"
 
 namespace veska {
 
 namespace {
-
-[[nodiscard]] std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 [[nodiscard]] int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -52,7 +46,7 @@ AppLink AppLink::parse(std::string_view url) {
         url = url.substr(0, question);
     }
     if (const auto colon = url.find(':'); colon != std::string_view::npos && url.find('/') > colon) {
-        link.scheme = lowered(url.substr(0, colon));
+        link.scheme = text::asciiLowered(url.substr(0, colon));
         url = url.substr(colon + 1);
     }
     if (url.starts_with("//")) {
@@ -64,7 +58,7 @@ AppLink AppLink::parse(std::string_view url) {
         if (const auto port = authority.rfind(':'); port != std::string_view::npos && !authority.ends_with(']')) {
             authority = authority.substr(0, port);
         }
-        link.host = lowered(percentDecode(authority));
+        link.host = text::asciiLowered(percentDecode(authority));
     }
     link.path = percentDecode(url);
     return link;

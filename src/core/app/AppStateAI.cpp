@@ -1,10 +1,11 @@
 // The AI step of a dictation (compose, translate, fix) and the compose context.
-#include "core/ai/ComposeFixText.h"
 #include "core/ai/TaggedTranslation.h"
 #include "core/ai/TranslateError.h"
 #include "core/ai/Translator.h"
 #include "core/app/AppState.h"
 #include "runtime/Sleep.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -13,7 +14,7 @@ using Kind = HUDState::Kind;
 namespace {
 
 bool overLimit(const std::string& text) {
-    return Translator::characterCount(text, AppState::kContextLimit) > AppState::kContextLimit;
+    return text::characterCount(text, AppState::kContextLimit) > AppState::kContextLimit;
 }
 
 }  // namespace
@@ -97,7 +98,7 @@ rt::Task<AIStepResult> AppState::composeDictation(std::string text, ContextTask 
         Translator::compose(text, std::move(contextText), std::move(target), takeMode, sessions()), AITask::write);
     if (!written) co_return AIStepResult{std::move(text), true};
     if (found && found->cut) composeContextCut = true;
-    if (Translator::trimmedText(*written).empty()) co_return AIStepResult{std::move(text), true};
+    if (text::trimmed(*written).empty()) co_return AIStepResult{std::move(text), true};
     co_return AIStepResult{std::move(*written), false};
 }
 

@@ -1,9 +1,9 @@
 // The Claude voice stream source: live text, live typing, finishing and failures.
-#include "core/ai/ComposeFixText.h"
 #include "core/app/AppState.h"
 #include "runtime/Sleep.h"
 #include "core/app/UserDefaults.h"
 #include "core/ui/AppStringsDictation.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -111,7 +111,7 @@ rt::Task<void> AppState::finishClaude(std::shared_ptr<VoiceStream> session, std:
         refreshCancelEntry();
         co_return;
     }
-    const std::string text(Translator::trimmedText(*result.text));
+    const std::string text(text::trimmed(*result.text));
     if (text.empty()) {
         co_await typer->settle(std::string());
         endClaudeSession();

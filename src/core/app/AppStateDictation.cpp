@@ -1,12 +1,12 @@
 // Starting and finishing a dictation, the ChatGPT (recorded file) source, and cancelling.
 #include <algorithm>
 
-#include "core/ai/ComposeFixText.h"
 #include "core/app/AppState.h"
 #include "core/app/UserDefaults.h"
 #include "core/ui/AppStrings.h"
 #include "core/ui/AppStringsDictation.h"
 #include "runtime/Sleep.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -189,7 +189,7 @@ rt::Task<void> AppState::finishChatGPT(std::string path, Take take, std::uint64_
         co_await rt::cancellationPoint();
         co_await mic.fileFinished();
         const std::string raw = co_await client.transcribe(path);
-        const std::string text(Translator::trimmedText(raw));
+        const std::string text(text::trimmed(raw));
         if (text.empty()) {
             setHUD(HUDState::error(AppStrings::emptyTranscript()));
             mic.deleteFile(path);

@@ -1,6 +1,5 @@
 // The sign-in windows, the settings dashboard (its address, state and links), the
 // permissions window and the dashboard's AI test.
-#include "core/ai/ComposeFixText.h"
 #include "core/ai/TaggedTranslation.h"
 #include "core/ai/Translator.h"
 #include "core/app/AppLink.h"

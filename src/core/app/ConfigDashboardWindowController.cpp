@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/ui/AppStrings.h"
+#include "text/Ascii.h"
 
 namespace veska {
 
@@ -17,9 +18,7 @@ namespace {
 [[nodiscard]] std::string lowerScheme(std::string_view url) {
     const auto colon = url.find(':');
     if (colon == std::string_view::npos) return {};
-    std::string scheme;
-    for (char c : url.substr(0, colon)) scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return scheme;
+    return text::asciiLowered(url.substr(0, colon));
 }
 
 }  // namespace

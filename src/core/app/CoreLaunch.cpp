@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ai/LineTagText.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::V2Config {
 
@@ -36,7 +36,7 @@ rt::Task<std::optional<std::string>> whichNode(LaunchHost host) {
         co_return std::nullopt;
     }
     const ports::ProcessExit exit = co_await process->wait();
-    const std::string found(linetag::trimWhite(exit.output));
+    const std::string found(text::trimmed(exit.output));
     if (found.empty() || !host.machine->isExecutableFile(found)) co_return std::nullopt;
     co_return found;
 }
@@ -74,7 +74,7 @@ std::string findDevRepoRoot(const LaunchHost& host) {
         const std::optional<std::string> text =
             host.machine->fileExists(marker) ? host.machine->readFile(marker) : std::nullopt;
         if (text) {
-            const std::string candidate(linetag::trimWhite(*text));
+            const std::string candidate(text::trimmed(*text));
             if (holdsCore(host, candidate)) return candidate;
         }
     }

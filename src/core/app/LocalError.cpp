@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "core/ai/LineTagText.h"
+#include "text/Characters.h"
 
 namespace veska {
 
@@ -12,7 +12,7 @@ namespace {
 std::string describe(LocalError::Kind kind, int status, const std::string& body) {
     switch (kind) {
         case LocalError::Kind::http: {
-            const std::vector<std::size_t> bounds = linetag::characterBounds(body);
+            const std::vector<std::size_t> bounds = text::characterBounds(body);
             const std::size_t characters = bounds.size() - 1;
             const std::size_t cut = characters > kLocalErrorBodyCharacters ? bounds[kLocalErrorBodyCharacters]
                                                                            : body.size();

@@ -3,19 +3,9 @@
 
 #include "core/ai/ConfigFiles.h"
 #include "core/app/UserDefaults.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::V2Config {
-
-namespace {
-
-std::string_view trimmed(std::string_view text, std::string_view characters) {
-    auto first = text.find_first_not_of(characters);
-    if (first == std::string_view::npos) return {};
-    auto last = text.find_last_not_of(characters);
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 std::string baseURL(const ports::Environment& env, const ports::Preferences& prefs) {
     if (auto fromEnv = env.variable(kBaseURLVariable)) return *fromEnv;
@@ -28,7 +18,7 @@ std::string clientBaseURL(const ports::Environment& env, const ports::Preference
 }
 
 std::string trimSlashes(std::string_view url) {
-    return std::string(trimmed(url, "/"));
+    return std::string(text::trimmedOf(url, "/"));
 }
 
 std::string token(const ports::Environment& env) {
@@ -49,9 +39,9 @@ std::string tokenFromEnvText(std::string_view text) {
         auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        line = trimmed(line, " \t");
+        line = text::trimmedBlanks(line);
         if (line.substr(0, kPrefix.size()) == kPrefix) {
-            return std::string(trimmed(line.substr(kPrefix.size()), "\"'"));
+            return std::string(text::trimmedOf(line.substr(kPrefix.size()), "\"'"));
         }
     }
     return {};

@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "core/desktop/SelectionServiceText.h"
+#include "text/Utf.h"
 
 namespace veska {
 
@@ -39,13 +39,13 @@ std::optional<std::string> SelectionService::axString(AXElement element, TextRan
     }
     auto value = ax.stringAttribute(element, AXAttribute::value);
     if (!value) return std::nullopt;
-    const std::u16string units = selection_text::toUtf16(*value);
+    const std::u16string units = text::toUtf16(*value);
     const auto size = static_cast<std::int64_t>(units.size());
     // Compared without adding, so that absurd ranges cannot overflow.
     if (range.location < 0 || range.length < 0 || range.location > size || range.length > size - range.location) {
         return std::nullopt;
     }
-    return selection_text::toUtf8(std::u16string_view(units).substr(static_cast<std::size_t>(range.location),
+    return text::toUtf8(std::u16string_view(units).substr(static_cast<std::size_t>(range.location),
                                                                      static_cast<std::size_t>(range.length)));
 }
 
@@ -69,7 +69,7 @@ bool SelectionService::replaceBeforeCaretViaAX(const std::string& deleted, const
     if (!settable || !*settable) return false;
     auto selection = ax.rangeAttribute(element, AXAttribute::selectedTextRange);
     if (!selection) return false;
-    const std::int64_t n = selection_text::utf16Length(deleted);
+    const std::int64_t n = text::utf16Length(deleted);
     TextRange range = *selection;
     if (n >= 1) {
         if (selection->length != 0 || selection->location < n) return false;

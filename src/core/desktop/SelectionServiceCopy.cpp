@@ -3,8 +3,9 @@
 
 #include <utility>
 
-#include "core/desktop/SelectionServiceText.h"
 #include "runtime/Sleep.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -75,8 +76,8 @@ rt::Task<std::optional<std::string>> SelectionService::copySelectionViaCommandC(
     }
     borrowed.giveBack();
 
-    if (selection_text::isBlank(copied)) co_return std::nullopt;
-    if (selection_text::longerThan(copied, kSelectionLimit)) {
+    if (text::isBlank(copied)) co_return std::nullopt;
+    if (text::longerThan(copied, kSelectionLimit)) {
         record->note(copied);
         co_return std::nullopt;
     }

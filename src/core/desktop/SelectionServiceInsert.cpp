@@ -1,12 +1,11 @@
 // Inserting a finished text into another application: accessibility or a keyboard paste.
 #include "core/desktop/SelectionService.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
 #include "runtime/Sleep.h"
+#include "text/Ascii.h"
 
 namespace veska {
 
@@ -37,17 +36,11 @@ constexpr std::array<std::string_view, 26> kPasteWords{
 
 constexpr std::string_view kElectronFramework = "/Contents/Frameworks/Electron Framework.framework";
 
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 bool SelectionService::prefersKeyboardPaste(std::int32_t pid) const {
     const std::optional<ports::RunningApp> app = services_.workspace.application(pid);
-    const std::string identifier = app ? lowercased(app->bundleIdentifier) : std::string();
+    const std::string identifier = app ? text::asciiLowered(app->bundleIdentifier) : std::string();
     if (identifier.empty() || identifier == "com.apple.terminal" || identifier.starts_with("com.googlecode.iterm2")) {
         return true;
     }

@@ -4,9 +4,10 @@
 #include <array>
 #include <utility>
 
-#include "core/desktop/SelectionServiceText.h"
 #include "runtime/RunOn.h"
 #include "runtime/Sleep.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -79,7 +80,7 @@ AXOnlySelection SelectionService::selectedTextAXOnly(Oversized& record) {
         for (ports::AXElement candidate : candidates) {
             if (!candidate) continue;
             std::optional<std::string> selected = axString(candidate, ports::AXAttribute::selectedText);
-            if (selected && !selection_text::isBlank(*selected)) {
+            if (selected && !text::isBlank(*selected)) {
                 found = std::move(selected);
                 break;
             }
@@ -87,12 +88,12 @@ AXOnlySelection SelectionService::selectedTextAXOnly(Oversized& record) {
     }
     bool isLong = false;
     if (found) {
-        isLong = selection_text::longerThan(*found, kSelectionLimit);
+        isLong = text::longerThan(*found, kSelectionLimit);
     } else if (record.text) {
         found = record.text;
         isLong = true;
     }
-    const std::string_view kept = found ? selection_text::trimmed(*found) : std::string_view();
+    const std::string_view kept = found ? text::trimmed(*found) : std::string_view();
     AXOnlySelection result;
     if (!kept.empty()) result.text = std::string(kept);
     result.cut = isLong && !kept.empty();

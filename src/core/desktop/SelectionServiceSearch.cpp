@@ -6,7 +6,8 @@
 #include <deque>
 #include <utility>
 
-#include "core/desktop/SelectionServiceText.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska {
 
@@ -69,12 +70,12 @@ std::optional<std::string> SelectionService::selectedViaRange(AXElement element,
 
 std::optional<std::string> SelectionService::compactSelection(AXElement element, Oversized& record) {
     std::optional<std::string> selected = axString(element, AXAttribute::selectedText);
-    if (selected && !selection_text::isBlank(*selected)) {
-        if (!selection_text::longerThan(*selected, kSelectionLimit)) return selected;
+    if (selected && !text::isBlank(*selected)) {
+        if (!text::longerThan(*selected, kSelectionLimit)) return selected;
         record.note(*selected);
     }
     std::optional<std::string> ranged = selectedViaRange(element, record);
-    if (!ranged || selection_text::isBlank(*ranged) || selection_text::longerThan(*ranged, kSelectionLimit)) {
+    if (!ranged || text::isBlank(*ranged) || text::longerThan(*ranged, kSelectionLimit)) {
         return std::nullopt;
     }
     return ranged;

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <sstream>
 #include <vector>
 
-#include "core/ai/ComposeFixText.h"
 #include "core/ui/AppStrings.h"
 #include "core/ui/HUDColor.h"
+#include "text/Characters.h"
 
 namespace veska::HUDPresentation {
 
@@ -19,16 +18,6 @@ using Kind = HUDState::Kind;
 namespace {
 
 constexpr char kClaudeEngine[] = "claude_web";
-
-std::string firstCharacters(std::string_view text, std::size_t count) {
-    return std::string(Translator::firstCharacters(text, count));
-}
-
-std::string lastCharacters(std::string_view text, std::size_t count) {
-    const std::size_t total = Translator::characterCount(text, std::numeric_limits<std::size_t>::max() - 1);
-    if (total <= count) return std::string(text);
-    return std::string(text.substr(Translator::firstCharacters(text, total - count).size()));
-}
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -63,7 +52,7 @@ std::string pillText(const HUDModel& model, Translator::WriteMode currentMode) {
     switch (state.kind()) {
         case Kind::error:
             if (state.message().empty()) return pick("Lỗi", "Error");
-            return firstCharacters(state.message(), kPillErrorCharacters);
+            return std::string(text::firstCharacters(state.message(), kPillErrorCharacters));
         case Kind::info: return state.message();
         case Kind::transcribing:
             if (model.engine == kClaudeEngine) return pick("Đang chốt đủ câu…", "Finishing the sentence…");
@@ -122,8 +111,8 @@ std::string rateLabel(double rate) {
 
 TranscriptParts split(std::string_view text) {
     std::string joined = join(words(text), 0, words(text).size());
-    if (Translator::characterCount(joined, kTranscriptLimit) >= kTranscriptLimit) {
-        joined = "…" + lastCharacters(joined, kTranscriptTail);
+    if (text::characterCount(joined, kTranscriptLimit) >= kTranscriptLimit) {
+        joined = "…" + std::string(text::lastCharacters(joined, kTranscriptTail));
     }
     const std::vector<std::string> parts = words(joined);
     const std::size_t freshFrom = parts.size() > kFreshWords ? parts.size() - kFreshWords : 0;

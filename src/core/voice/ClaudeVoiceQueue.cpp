@@ -1,25 +1,13 @@
 // The queue side of a Claude voice session: capture, chunking, the socket and its messages.
 #include "core/voice/ClaudeVoiceQueue.h"
 
-#include <unicode/utf8.h>
+#include "text/Utf.h"
 
 namespace veska {
 
 namespace {
 
 constexpr std::string_view kKeepAlive = R"({"type":"KeepAlive"})";
-
-bool isUtf8(const std::string& bytes) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const auto length = static_cast<std::int32_t>(bytes.size());
-    std::int32_t at = 0;
-    while (at < length) {
-        UChar32 c = 0;
-        U8_NEXT(data, at, length, c);  // NOLINT(bugprone-inc-dec-in-conditions): ICU's decoding macro
-        if (c < 0) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -173,7 +161,7 @@ rt::Task<void> ClaudeVoiceQueue::runSocket(std::shared_ptr<Socket> socket, ports
         }
         if (!isCurrent(socket)) co_return;
         if (frame.kind == ports::WebSocketFrameKind::close) break;
-        if (frame.kind == ports::WebSocketFrameKind::binary && !isUtf8(frame.data)) continue;
+        if (frame.kind == ports::WebSocketFrameKind::binary && !text::isValidUtf8(frame.data)) continue;
         handle(frame.data);
     }
     if (isCurrent(socket)) socketGone(std::nullopt);

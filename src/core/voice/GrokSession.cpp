@@ -5,6 +5,7 @@
 
 #include "core/app/UserDefaults.h"
 #include "runtime/Sleep.h"
+#include "text/Ascii.h"
 
 namespace veska::GrokSession {
 
@@ -12,15 +13,8 @@ namespace {
 
 constexpr char kSessionCookie[] = "sso";
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return out;
-}
-
 bool inDomain(const ports::WebCookie& cookie, const std::string& domain) {
-    return lowered(cookie.domain).ends_with(lowered(domain));
+    return text::asciiLowered(cookie.domain).ends_with(text::asciiLowered(domain));
 }
 
 std::string percentEncoded(std::string_view text) {

@@ -5,25 +5,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 
-#include <unicode/unistr.h>
-
-#include "core/ai/LineTagText.h"
+#include "text/Characters.h"
+#include "text/Utf.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::GrokSession {
 
 namespace {
-
-/// `text` as valid UTF-8: every invalid sequence becomes U+FFFD.
-std::string validUtf8(std::string_view text) {
-    const auto length = static_cast<std::int32_t>(
-        std::min<std::size_t>(text.size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
-    std::string out;
-    // The view's size is passed along: the bytes need no terminator.
-    icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), length)).toUTF8String(out);  // NOLINT(bugprone-suspicious-stringview-data-usage)
-    return out;
-}
 
 /// Step one: no carriage returns, each line trimmed of spaces and tabs, no empty lines.
 std::string normalisedLines(std::string_view text) {
@@ -32,8 +21,8 @@ std::string normalisedLines(std::string_view text) {
     std::copy_if(text.begin(), text.end(), std::back_inserter(withoutCR), [](char c) { return c != '\r'; });
     std::string joined;
     joined.reserve(withoutCR.size());
-    for (std::string_view line : linetag::splitAt(withoutCR, "\n")) {
-        std::string_view trimmed = linetag::trimBlank(line);
+    for (std::string_view line : text::splitAt(withoutCR, "\n")) {
+        std::string_view trimmed = text::trimmedBlanks(line);
         if (trimmed.empty()) continue;
         if (!joined.empty()) joined += '\n';
         joined += trimmed;
@@ -49,7 +38,7 @@ bool isSentenceEnd(std::string_view character) {
 /// The text cut into user-perceived characters, walked by character index.
 class Characters {
 public:
-    explicit Characters(std::string text) : text_(std::move(text)), bounds_(linetag::characterBounds(text_)) {}
+    explicit Characters(std::string text) : text_(std::move(text)), bounds_(text::characterBounds(text_)) {}
 
     [[nodiscard]] std::size_t count() const { return bounds_.size() - 1; }
     [[nodiscard]] std::string_view at(std::size_t index) const {
@@ -60,7 +49,7 @@ public:
     }
     /// The index of the first character at or after `from` that is not white space.
     [[nodiscard]] std::size_t skipWhite(std::size_t from) const {
-        while (from < count() && linetag::leadingWhite(at(from)) > 0) ++from;
+        while (from < count() && !text::leadingWhiteSpace(at(from)).empty()) ++from;
         return from;
     }
     /// The last character of [from, to) that `matches`, further than `minDistance` characters
@@ -82,8 +71,8 @@ private:
 }  // namespace
 
 std::vector<std::string> split(std::string_view text, int first, int rest) {
-    std::string normalised = normalisedLines(validUtf8(text));
-    std::vector<std::size_t> bounds = linetag::characterBounds(normalised);
+    std::string normalised = normalisedLines(text::validUtf8(text));
+    std::vector<std::size_t> bounds = text::characterBounds(normalised);
     if (bounds.size() - 1 > static_cast<std::size_t>(kMaxReadCharacters)) normalised.resize(bounds[kMaxReadCharacters]);
     const Characters chars(std::move(normalised));
 
@@ -108,7 +97,7 @@ std::vector<std::string> split(std::string_view text, int first, int rest) {
             pieceEnd = space;
             next = space;
         }
-        std::string_view piece = linetag::trimWhite(chars.range(pos, pieceEnd));
+        std::string_view piece = text::trimmed(chars.range(pos, pieceEnd));
         if (!piece.empty()) parts.emplace_back(piece);
         pos = chars.skipWhite(next);
     }

@@ -1,18 +1,12 @@
 #include "core/web/ChatGPTSession.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "text/Ascii.h"
 
 namespace veska {
 
 namespace {
-
-[[nodiscard]] std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 [[nodiscard]] std::optional<std::string> nonEmptyString(const nlohmann::json& object, const char* key) {
     auto it = object.find(key);
@@ -33,9 +27,9 @@ ChatGPTSession::~ChatGPTSession() { refreshTimer_.cancel(); }
 std::string ChatGPTSession::loginURL() const { return config_.origin + std::string(kLoginPath); }
 
 bool ChatGPTSession::isChatGPTDomain(std::string_view domain, const std::vector<std::string>& domains) {
-    const std::string lower = lowered(domain);
+    const std::string lower = text::asciiLowered(domain);
     return std::any_of(domains.begin(), domains.end(), [&](const std::string& registrable) {
-        return !registrable.empty() && lower.find(lowered(registrable)) != std::string::npos;
+        return !registrable.empty() && lower.find(text::asciiLowered(registrable)) != std::string::npos;
     });
 }
 

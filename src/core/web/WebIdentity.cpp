@@ -1,19 +1,11 @@
 // Hosts and origins of service URLs, and how cookie domains are matched to them.
 #include "core/web/WebIdentity.h"
 
-#include <algorithm>
+#include "text/Ascii.h"
 
 namespace veska {
 
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return out;
-}
 
 struct Authority {
     std::string_view scheme;
@@ -38,26 +30,26 @@ std::string urlHost(std::string_view url) {
     std::string_view hostPort = authority(url).hostPort;
     if (!hostPort.empty() && hostPort.front() == '[') {
         auto close = hostPort.find(']');
-        return lower(close == std::string_view::npos ? hostPort : hostPort.substr(0, close + 1));
+        return text::asciiLowered(close == std::string_view::npos ? hostPort : hostPort.substr(0, close + 1));
     }
-    return lower(hostPort.substr(0, hostPort.find(':')));
+    return text::asciiLowered(hostPort.substr(0, hostPort.find(':')));
 }
 
 std::string urlOrigin(std::string_view url) {
     Authority parts = authority(url);
     if (parts.scheme.empty()) return {};
-    return lower(parts.scheme) + "://" + lower(parts.hostPort);
+    return text::asciiLowered(parts.scheme) + "://" + text::asciiLowered(parts.hostPort);
 }
 
 bool cookieDomainIsHost(std::string_view domain, std::string_view host) {
-    const std::string d = lower(domain);
-    const std::string h = lower(host);
+    const std::string d = text::asciiLowered(domain);
+    const std::string h = text::asciiLowered(host);
     return !h.empty() && (d == h || d == "." + h);
 }
 
 bool cookieDomainWithin(std::string_view domain, std::string_view registrable) {
-    std::string d = lower(domain);
-    std::string r = lower(registrable);
+    std::string d = text::asciiLowered(domain);
+    std::string r = text::asciiLowered(registrable);
     if (!d.empty() && d.front() == '.') d.erase(0, 1);
     if (!r.empty() && r.front() == '.') r.erase(0, 1);
     if (r.empty() || d.empty()) return false;

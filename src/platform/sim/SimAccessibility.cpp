@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/sim/SimText.h"
+#include "text/Utf.h"
 
 namespace veska::sim {
 
@@ -203,9 +204,9 @@ AXError SimAccessibility::apply(SimElement& el, AXAttribute attribute, const AXV
         const auto* text = std::get_if<std::string>(&value);
         if (text == nullptr || !el.hasText) return AXError::illegalArgument;
         if (attribute == AXAttribute::value) {
-            el.setText(toUtf16(*text));
+            el.setText(text::toUtf16(*text));
         } else {
-            el.replaceSelection(toUtf16(*text));
+            el.replaceSelection(text::toUtf16(*text));
         }
         detail += "=" + *text;
         break;
@@ -253,7 +254,7 @@ AXResult<AXValue> SimAccessibility::parameterizedAttribute(AXElement element, AX
     const auto* range = std::get_if<TextRange>(&parameter);
     if (range == nullptr || !el.validRange(*range)) return fail(AXError::illegalArgument);
     if (el.maxStringForRange && range->length > *el.maxStringForRange) return fail(AXError::failure);
-    return AXValue{toUtf8(std::u16string_view(el.text).substr(static_cast<std::size_t>(range->location),
+    return AXValue{text::toUtf8(std::u16string_view(el.text).substr(static_cast<std::size_t>(range->location),
                                                               static_cast<std::size_t>(range->length)))};
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/sim/SimText.h"
+#include "text/Utf.h"
 
 namespace veska::sim {
 
@@ -12,11 +13,11 @@ bool isTextEntryRole(const std::string& role) {
     return role == kTextField || role == kTextArea || role == kTextView || role == kComboBox || role == kSearchField;
 }
 
-std::string SimElement::textUtf8() const { return toUtf8(text); }
+std::string SimElement::textUtf8() const { return text::toUtf8(text); }
 
 std::string SimElement::selectedTextUtf8() const {
     if (!validRange(selection)) return {};
-    return toUtf8(std::u16string_view(text).substr(static_cast<std::size_t>(selection.location),
+    return text::toUtf8(std::u16string_view(text).substr(static_cast<std::size_t>(selection.location),
                                                    static_cast<std::size_t>(selection.length)));
 }
 

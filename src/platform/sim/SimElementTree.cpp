@@ -6,6 +6,7 @@
 
 #include "platform/sim/SimText.h"
 #include "runtime/Check.h"
+#include "text/Utf.h"
 
 namespace veska::sim {
 
@@ -36,7 +37,7 @@ std::uint64_t SimElementTree::add(std::int32_t pid, std::uint64_t parent, const 
     e.role = desc.role;
     e.title = desc.title;
     e.hasText = desc.text.has_value();
-    e.text = toUtf16(desc.text.value_or(""));
+    e.text = text::toUtf16(desc.text.value_or(""));
     e.selection = desc.selection.value_or(ports::TextRange{static_cast<std::int64_t>(e.text.size()), 0});
     if (!e.validRange(e.selection)) e.selection = {static_cast<std::int64_t>(e.text.size()), 0};
     e.editable = desc.editable.value_or(e.hasText && isTextEntryRole(desc.role));

@@ -5,6 +5,7 @@
 
 #include "platform/sim/SimKeyNames.h"
 #include "platform/sim/SimText.h"
+#include "text/Utf.h"
 
 namespace veska::sim {
 
@@ -72,7 +73,7 @@ std::string SimKeyEffects::act(const SimApp& app, SimElement* element, KeyCode c
     }
     const auto typed = typedCharacter(code, (modifiers & flags::kShift) != 0);
     if (!typed) return {};
-    element->replaceSelection(toUtf16(*typed));
+    element->replaceSelection(text::toUtf16(*typed));
     return "type";
 }
 
@@ -91,7 +92,7 @@ std::string SimKeyEffects::shortcut(SimElement* element, KeyCode code) {
     }
     const auto text = pasteboard_.plainText();
     if (!text) return {};
-    element->replaceSelection(toUtf16(*text));
+    element->replaceSelection(text::toUtf16(*text));
     return "paste";
 }
 

@@ -6,7 +6,6 @@
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
-#include <unicode/ustring.h>
 
 namespace veska::sim {
 
@@ -28,26 +27,6 @@ std::unique_ptr<icu::BreakIterator> characters(const icu::UnicodeString& text) {
 bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\u00A0'; }
 
 }  // namespace
-
-std::u16string toUtf16(std::string_view utf8) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    return std::u16string(s.getBuffer(), static_cast<std::size_t>(s.length()));
-}
-
-std::string toUtf8(std::u16string_view utf16) {
-    std::string out;
-    if (utf16.empty()) return out;
-    int32_t needed = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    const auto length = static_cast<int32_t>(utf16.size());
-    u_strToUTF8WithSub(nullptr, 0, &needed, utf16.data(), length, 0xFFFD, nullptr, &status);
-    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return out;
-    out.resize(static_cast<std::size_t>(needed));
-    status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), needed, &needed, utf16.data(), length, 0xFFFD, nullptr, &status);
-    if (U_FAILURE(status)) out.clear();
-    return out;
-}
 
 std::size_t previousClusterStart(const std::u16string& text, std::size_t offset) {
     if (offset == 0 || text.empty()) return 0;

@@ -1,16 +1,10 @@
-// UTF-16 text helpers of the simulated desktop: conversions and cluster/word boundaries.
+// UTF-16 text helpers of the simulated desktop: cluster, word and line boundaries.
 #pragma once
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 namespace veska::sim {
-
-/// UTF-8 to UTF-16; malformed sequences become U+FFFD.
-std::u16string toUtf16(std::string_view utf8);
-/// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-std::string toUtf8(std::u16string_view utf16);
 
 /// The start of the user-perceived character that ends at `offset` (0 stays 0).
 std::size_t previousClusterStart(const std::u16string& text, std::size_t offset);

@@ -3,14 +3,11 @@
 
 #include <cctype>
 
+#include "text/Ascii.h"
+
 namespace veska::sim {
 
 namespace {
-
-std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool hasBadCharacter(const std::string& text) {
     for (char c : text) {
@@ -69,7 +66,7 @@ std::optional<SimUrl> SimUrl::parse(const std::string& text) {
     const auto schemeEnd = text.find("://");
     if (schemeEnd == std::string::npos) return std::nullopt;
     SimUrl url;
-    url.scheme = lowered(text.substr(0, schemeEnd));
+    url.scheme = text::asciiLowered(text.substr(0, schemeEnd));
     if (!validScheme(url.scheme)) return std::nullopt;
     std::string rest = text.substr(schemeEnd + 3);
     if (auto hash = rest.find('#'); hash != std::string::npos) rest.resize(hash);
@@ -84,7 +81,7 @@ std::optional<SimUrl> SimUrl::parse(const std::string& text) {
         if (!readPort(authority.substr(colon + 1), url.port)) return std::nullopt;
         authority.resize(colon);
     }
-    url.host = lowered(authority);
+    url.host = text::asciiLowered(authority);
     if (!validHost(url.host) || url.port == 0) return std::nullopt;
     const auto question = tail.find('?');
     url.path = tail.substr(0, question);

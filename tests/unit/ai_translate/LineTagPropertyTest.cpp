@@ -6,12 +6,12 @@
 #include <algorithm>
 
 #include "core/ai/LineTag.h"
-#include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslationSegments.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 rc::Gen<std::string> textFrom(const std::vector<std::string>& alphabet, int maxLength) {
@@ -38,7 +38,7 @@ TEST(LineTagProperty, ArbitraryAnswersAreReadWithoutFailing) {
         Results results = parse(answer, expected, mark);
         for (const auto& [index, text] : results) {
             RC_ASSERT(std::find(expected.begin(), expected.end(), index) != expected.end());
-            RC_ASSERT(trimWhite(text) == text);
+            RC_ASSERT(text::trimmed(text) == text);
         }
         if (expected.empty()) RC_ASSERT(results.empty());
         (void)mark.stripped(answer);
@@ -54,7 +54,7 @@ TEST(LineTagProperty, WellFormedTaggedAnswersRoundTrip) {
         std::string all;
         std::vector<std::string> texts;
         for (std::size_t i = 0; i < expected.size(); ++i) {
-            std::string t = std::string(trimWhite(*textFrom(kWords, 12)));
+            std::string t = std::string(text::trimmed(*textFrom(kWords, 12)));
             texts.push_back(t);
             all += t;
         }
@@ -92,7 +92,7 @@ TEST(LineTagProperty, PiecesStayWithinTheLimitAndKeepEveryWord) {
             if (c != ' ') words += c;
         }
         for (const Piece& piece : cut) {
-            if (cut.size() > 1) RC_ASSERT(characterCount(piece.text) <= limit);
+            if (cut.size() > 1) RC_ASSERT(text::characterCount(piece.text) <= limit);
             for (char c : piece.text) {
                 if (c != ' ') pieceWords += c;
             }

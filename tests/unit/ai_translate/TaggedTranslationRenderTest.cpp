@@ -1,12 +1,12 @@
 // Rendering results into the source's lines, indentation and reading paragraphs.
 #include <gtest/gtest.h>
 
-#include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslationRender.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 const Tag kSquare("[#", "]");
@@ -90,14 +90,14 @@ std::string fiveSentences(const std::string& start = "") {
 
 TEST(TaggedTranslationRender, LongReadingLineBecomesParagraphs) {
     std::string line = fiveSentences();
-    ASSERT_EQ(characterCount(line), 504U);
+    ASSERT_EQ(text::characterCount(line), 504U);
     std::string out = paragraphs(line);
-    std::vector<std::string_view> parts = splitAt(out, "\n\n");
+    std::vector<std::string_view> parts = text::splitAt(out, "\n\n");
     EXPECT_GE(parts.size(), 2U);
     EXPECT_LE(parts.size(), 3U);
     std::string rejoined;
     for (std::string_view p : parts) {
-        EXPECT_LE(characterCount(p), 240U + 100U);
+        EXPECT_LE(text::characterCount(p), 240U + 100U);
         rejoined += (rejoined.empty() ? "" : " ") + std::string(p);
     }
     EXPECT_EQ(rejoined, line);

@@ -3,12 +3,12 @@
 
 #include <numeric>
 
-#include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslationSegments.h"
+#include "text/Characters.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 // A sentence of exactly `length` characters: "X", words of "x", then ". ".
@@ -31,13 +31,13 @@ TEST(TaggedTranslationSegments, ShortLinesAreOnePieceWithoutGlue) {
 TEST(TaggedTranslationSegments, LongParagraphIsCutNearSentenceEnds) {
     std::string line = sentence(1000) + sentence(1000) + sentence(1000);
     line.pop_back();
-    ASSERT_EQ(characterCount(line), 2999U);
+    ASSERT_EQ(text::characterCount(line), 2999U);
     std::vector<Piece> cut = pieces(line, 1200);
     ASSERT_EQ(cut.size(), 3U);
     for (const Piece& piece : cut) {
         EXPECT_FALSE(piece.glue.has_value());
         EXPECT_TRUE(piece.text.ends_with("."));
-        EXPECT_LE(characterCount(piece.text), 1200U);
+        EXPECT_LE(text::characterCount(piece.text), 1200U);
     }
     EXPECT_EQ(cut[0].text + " " + cut[1].text + " " + cut[2].text, line);
 }
@@ -46,13 +46,13 @@ TEST(TaggedTranslationSegments, SentencesShareAPieceUpToTheLimit) {
     std::string line = sentence(500) + sentence(500) + sentence(500);
     std::vector<Piece> cut = pieces(line, 1200);
     ASSERT_EQ(cut.size(), 2U);
-    EXPECT_EQ(characterCount(cut[0].text), 999U);  // two sentences, trailing space trimmed
-    EXPECT_EQ(characterCount(cut[1].text), 499U);
+    EXPECT_EQ(text::characterCount(cut[0].text), 999U);  // two sentences, trailing space trimmed
+    EXPECT_EQ(text::characterCount(cut[1].text), 499U);
 }
 
 TEST(TaggedTranslationSegments, OverlongSentenceIsCutAtItsLastSpaceWithGlue) {
     std::string words;
-    while (characterCount(words) < 2500) words += "word  ";
+    while (text::characterCount(words) < 2500) words += "word  ";
     words = words.substr(0, 2500);
     std::vector<Piece> cut = pieces(words, 1200);
     ASSERT_GE(cut.size(), 3U);
@@ -63,8 +63,8 @@ TEST(TaggedTranslationSegments, OverlongSentenceIsCutAtItsLastSpaceWithGlue) {
         EXPECT_EQ(*cut[i].glue, "  ");
         rebuilt += *cut[i].glue + cut[i].text;
     }
-    for (const Piece& piece : cut) EXPECT_LE(characterCount(piece.text), 1200U);
-    EXPECT_EQ(rebuilt, std::string(trimBlank(words)));
+    for (const Piece& piece : cut) EXPECT_LE(text::characterCount(piece.text), 1200U);
+    EXPECT_EQ(rebuilt, std::string(text::trimmedBlanks(words)));
 }
 
 TEST(TaggedTranslationSegments, SentenceWithoutSpacesIsCutAtTheLimitExactly) {
@@ -72,9 +72,9 @@ TEST(TaggedTranslationSegments, SentenceWithoutSpacesIsCutAtTheLimitExactly) {
     for (int i = 0; i < 2500; ++i) line += "中";
     std::vector<Piece> cut = pieces(line, 1200);
     ASSERT_EQ(cut.size(), 3U);
-    EXPECT_EQ(characterCount(cut[0].text), 1200U);
-    EXPECT_EQ(characterCount(cut[1].text), 1200U);
-    EXPECT_EQ(characterCount(cut[2].text), 100U);
+    EXPECT_EQ(text::characterCount(cut[0].text), 1200U);
+    EXPECT_EQ(text::characterCount(cut[1].text), 1200U);
+    EXPECT_EQ(text::characterCount(cut[2].text), 100U);
     EXPECT_EQ(cut[1].glue, std::optional<std::string>(""));
     // A space only at the very start does not count as a cut point.
     std::string leading = " " + std::string(1300, 'y');

@@ -3,17 +3,16 @@
 
 #include <memory>
 
-#include "core/ai/LineTagText.h"
 #include "core/ai/TaggedTranslation.h"
 #include "core/ai/TranslateError.h"
 #include "runtime/Executor.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
 #include "runtime/VirtualLoop.h"
+#include "text/WhiteSpace.h"
 
 namespace veska::Translator {
 
-using namespace linetag;
 namespace {
 
 const TranslateLang kVietnamese{"vi", "Vietnamese", "Tiếng Việt"};
@@ -210,7 +209,7 @@ TEST(TaggedTranslation, LongParagraphRejoinsBySpaceOrNothing) {
     for (const Row& row : rows) {
         Rig rig;
         std::string out = rig.run(line, Style::speech, row.to);
-        std::vector<std::string_view> parts = splitAt(line, ". ");
+        std::vector<std::string_view> parts = text::splitAt(line, ". ");
         ASSERT_EQ(parts.size(), 3U);
         EXPECT_EQ(out, std::string(parts[0]) + "." + row.separator + std::string(parts[1]) + "." +
                            row.separator + std::string(parts[2]))

@@ -13,6 +13,7 @@
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimText.h"
 #include "runtime/VirtualLoop.h"
+#include "text/Utf.h"
 
 namespace veska::sim::testing {
 
@@ -26,7 +27,7 @@ public:
     void pumpFor(double seconds) { loop.runFor(seconds); }
     void fill(const std::string& text, ports::TextRange selection) {
         SimElement& e = desktop.element(field);
-        e.text = toUtf16(text);
+        e.text = text::toUtf16(text);
         e.selection = selection;
     }
 
