@@ -23,7 +23,9 @@ public:
     HttpHeaders(std::initializer_list<Field> fields) : fields_(fields) {}
 
     /// True when `a` and `b` are the same name, ignoring ASCII letter case.
-    static bool sameName(std::string_view a, std::string_view b) { return text::equalsIgnoringAsciiCase(a, b); }
+    static bool sameName(std::string_view a, std::string_view b) {
+        return text::equalsIgnoringAsciiCase(a, b);
+    }
 
     /// Adds a field after the others, keeping any earlier field of the same name.
     void add(std::string name, std::string value) { fields_.emplace_back(std::move(name), std::move(value)); }

@@ -27,7 +27,8 @@ struct WebCookie {
     bool httpOnly = false;
 
     [[nodiscard]] bool sameCookie(const WebCookie& other) const {
-        return name == other.name && path == other.path && text::equalsIgnoringAsciiCase(domain, other.domain);
+        return name == other.name && path == other.path &&
+               text::equalsIgnoringAsciiCase(domain, other.domain);
     }
     friend bool operator==(const WebCookie&, const WebCookie&) = default;
 };

@@ -126,7 +126,8 @@ bool isCharacterBoundary(std::string_view text, std::size_t at) {
 std::vector<std::string_view> sentences(std::string_view text) {
     const std::vector<std::size_t> cuts = bounds(text, true);
     std::vector<std::string_view> out;
-    for (std::size_t i = 1; i < cuts.size(); ++i) out.push_back(text.substr(cuts[i - 1], cuts[i] - cuts[i - 1]));
+    for (std::size_t i = 1; i < cuts.size(); ++i)
+        out.push_back(text.substr(cuts[i - 1], cuts[i] - cuts[i - 1]));
     return out;
 }
 

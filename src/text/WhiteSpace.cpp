@@ -50,7 +50,9 @@ bool isWhiteSpace(char32_t c) { return c <= 0x10FFFF && isWhite(static_cast<UCha
 
 std::string_view leadingWhiteSpace(std::string_view text) { return text.substr(0, leadingLength(text)); }
 
-std::string_view trailingWhiteSpace(std::string_view text) { return text.substr(text.size() - trailingLength(text)); }
+std::string_view trailingWhiteSpace(std::string_view text) {
+    return text.substr(text.size() - trailingLength(text));
+}
 
 std::string_view trimmed(std::string_view text) {
     const std::size_t lead = leadingLength(text);
@@ -78,7 +80,8 @@ std::string_view trimmedOf(std::string_view text, std::string_view bytes) {
 std::vector<std::string_view> splitAt(std::string_view text, std::string_view separator) {
     std::vector<std::string_view> parts;
     std::size_t from = 0;
-    for (std::size_t at = text.find(separator); at != std::string_view::npos; at = text.find(separator, from)) {
+    for (std::size_t at = text.find(separator); at != std::string_view::npos;
+         at = text.find(separator, from)) {
         parts.push_back(text.substr(from, at - from));
         from = at + separator.size();
     }

@@ -1,11 +1,11 @@
 // Reading the AI configuration: "ai" of v2.json for sources and models, v2.env for the keys.
 #include "core/ai/AIConfig.h"
 
-#include <unicode/utf8.h>
 #include <nlohmann/json.hpp>
 
 #include "core/ai/ConfigFiles.h"
 #include "text/Characters.h"
+#include "text/Utf.h"
 #include "text/WhiteSpace.h"
 
 namespace veska {
@@ -58,16 +58,6 @@ void readSources(AIConfig& config, const std::optional<std::string>& v2Json) {
     config.deepseekModel = deepseekModelIn(*ai);
 }
 
-bool isValidUTF8(std::string_view text) {
-    auto length = static_cast<int32_t>(text.size());
-    for (int32_t at = 0; at < length;) {
-        UChar32 c = 0;
-        U8_NEXT(text.data(), at, length, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
-
 // Byte length of the line break starting at `at`, 0 when there is none: LF, CR, VT, FF, NEL,
 // LINE SEPARATOR, PARAGRAPH SEPARATOR.
 std::size_t breakLength(std::string_view text, std::size_t at) {
@@ -107,7 +97,7 @@ std::string_view unquoted(std::string_view value) {
 }
 
 void readKeys(AIConfig& config, const std::optional<std::string>& v2Env) {
-    if (!v2Env || !isValidUTF8(*v2Env)) return;
+    if (!v2Env || !text::isValidUtf8(*v2Env)) return;
     for (std::string_view line : envLines(*v2Env)) {
         line = text::trimmedBlanks(line);
         if (line.starts_with('#')) continue;

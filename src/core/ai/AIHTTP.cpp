@@ -142,7 +142,8 @@ rt::Task<void> deepseek(Link link, std::string model, std::string key, std::stri
         if (!rejectsThinking(error)) throw;
     }
     body.erase("thinking");
-    co_await run(link.http, std::move(request), std::move(body), EventStream::Format::deepseek, std::move(onDelta));
+    co_await run(link.http, std::move(request), std::move(body), EventStream::Format::deepseek,
+                 std::move(onDelta));
 }
 
 rt::Task<void> headRequest(ports::HttpClient* http, std::string url) {
@@ -193,7 +194,8 @@ rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann
     }
     if (response->status != 200) {
         std::string text = co_await errorBody(&response->body);
-        throw AIError::http(response->status, std::string(text::firstCharacters(errorMessage(text), kMaxMessageCharacters)));
+        const std::string message = errorMessage(text);
+        throw AIError::http(response->status, std::string(text::firstCharacters(message, kMaxMessageCharacters)));
     }
     for (;;) {
         std::optional<std::string> line;
@@ -205,7 +207,8 @@ rt::Task<void> run(ports::HttpClient* http, ports::HttpRequest request, nlohmann
         if (!line) co_return;
         EventStream::Delta parsed = EventStream::parseDelta(*line, format);
         if (std::holds_alternative<EventStream::Done>(parsed)) co_return;
-        if (auto* piece = std::get_if<std::string>(&parsed); piece != nullptr && !piece->empty()) onDelta(*piece);
+        const auto* piece = std::get_if<std::string>(&parsed);
+        if (piece != nullptr && !piece->empty()) onDelta(*piece);
     }
 }
 

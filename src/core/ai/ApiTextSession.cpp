@@ -9,6 +9,7 @@
 #include "runtime/Check.h"
 #include "runtime/Sleep.h"
 #include "runtime/Spawn.h"
+#include "text/Ascii.h"
 #include "text/WhiteSpace.h"
 
 namespace veska {
@@ -263,8 +264,7 @@ TranslateError ApiTextSession::map(const AIError& error, AISource source) {
             break;
     }
     const int status = error.status();
-    std::string lowered = error.message();
-    for (char& c : lowered) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string lowered = text::asciiLowered(error.message());
     if (status == 400 && lowered.find("api key") != std::string::npos) return TranslateError::badKey(source);
     if (status == 401 || status == 403) return TranslateError::badKey(source);
     std::string detail = std::to_string(status);

@@ -41,9 +41,10 @@ private:
         std::size_t index = 0;  // elements met so far, in an array
     };
 
-    [[nodiscard]] std::string_view listKey() const { return format_ == Format::gemini ? "candidates" : "choices"; }
-    [[nodiscard]] std::string_view holderKey() const { return format_ == Format::gemini ? "content" : "delta"; }
-    [[nodiscard]] std::string_view innerKey() const { return format_ == Format::gemini ? "parts" : "content"; }
+    [[nodiscard]] bool gemini() const { return format_ == Format::gemini; }
+    [[nodiscard]] std::string_view listKey() const { return gemini() ? "candidates" : "choices"; }
+    [[nodiscard]] std::string_view holderKey() const { return gemini() ? "content" : "delta"; }
+    [[nodiscard]] std::string_view innerKey() const { return gemini() ? "parts" : "content"; }
     Role startValue(bool isObject);
     void open(bool isObject);
     void close();
@@ -68,7 +69,7 @@ TextPath::Role TextPath::startValue(bool isObject) {
         case Role::root: return !isObject && key_ == listKey() ? Role::list : Role::other;
         case Role::list: return isObject && index == 0 ? Role::first : Role::other;
         case Role::first: return isObject && key_ == holderKey() ? Role::holder : Role::other;
-        case Role::holder: return format_ == Format::gemini && !isObject && key_ == "parts" ? Role::parts : Role::other;
+        case Role::holder: return gemini() && !isObject && key_ == "parts" ? Role::parts : Role::other;
         case Role::parts: return isObject ? Role::part : Role::other;
         case Role::part:
         case Role::other: return Role::other;

@@ -99,7 +99,8 @@ std::string paragraphs(std::string_view text) {
             continue;
         }
         std::vector<std::string> parts;
-        for (std::string_view part : text::splitAt(line, paragraphMark)) parts.emplace_back(text::trimmedBlanks(part));
+        for (std::string_view part : text::splitAt(line, paragraphMark))
+            parts.emplace_back(text::trimmedBlanks(part));
         out.push_back(joined(parts, "\n\n"));
     }
     return joined(out, "\n");
@@ -139,7 +140,8 @@ std::vector<std::string> sentencesOf(std::string_view line) {
 
 std::string split(std::string_view line, std::size_t over, std::size_t target) {
     // A line of at most `over` bytes cannot hold more characters than that: no need to count.
-    if (line.size() <= over || text::characterCount(line) <= over || startsUnbroken(line)) return std::string(line);
+    if (line.size() <= over || text::characterCount(line) <= over || startsUnbroken(line))
+        return std::string(line);
     std::vector<std::string> found = sentencesOf(line);
     if (found.size() <= 2) return std::string(line);
     std::vector<std::string> groups;

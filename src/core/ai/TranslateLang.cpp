@@ -36,8 +36,6 @@ const std::array<TranslateLang, 21>& table() {
     return languages;
 }
 
-// ASCII only: language codes are ASCII, and a locale-aware toupper would depend on the
-// process locale.
 }  // namespace
 
 std::span<const TranslateLang> TranslateLang::all() {

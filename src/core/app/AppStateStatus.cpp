@@ -5,6 +5,7 @@
 #include "core/app/AppState.h"
 #include "core/app/UserDefaults.h"
 #include "core/ui/AppStrings.h"
+#include "text/Ascii.h"
 
 namespace veska {
 
@@ -202,7 +203,7 @@ std::string AppState::voiceName() const {
     bool wordStart = true;
     for (char& c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        if (wordStart && byte < 0x80) c = static_cast<char>(std::toupper(byte));
+        if (wordStart) c = text::asciiUpper(c);
         wordStart = std::isspace(byte) != 0;
     }
     return name;

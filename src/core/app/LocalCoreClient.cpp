@@ -6,24 +6,13 @@
 #include <iterator>
 #include <system_error>
 
-#include <unicode/utf8.h>
-
 #include "core/app/Uuid.h"
+#include "text/Ascii.h"
+#include "text/Utf.h"
 
 namespace veska {
 
 namespace {
-
-bool isUTF8(std::string_view text) {
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t at = 0;
-    while (at < length) {
-        UChar32 c = 0;
-        U8_NEXT(text.data(), at, length, c);  // NOLINT(bugprone-inc-dec-in-conditions): ICU's macro
-        if (c < 0) return false;
-    }
-    return true;
-}
 
 bool containsHtmlTag(std::string_view text) {
     constexpr std::string_view kTag = "<html";
@@ -31,9 +20,7 @@ bool containsHtmlTag(std::string_view text) {
     for (std::size_t i = 0; i + kTag.size() <= text.size(); ++i) {
         bool same = true;
         for (std::size_t j = 0; j < kTag.size() && same; ++j) {
-            char c = text[i + j];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            same = c == kTag[j];
+            same = text::asciiLower(text[i + j]) == kTag[j];
         }
         if (same) return true;
     }
@@ -94,7 +81,8 @@ rt::Task<std::string> LocalCoreClient::request(std::string path, ports::HttpMeth
     if (contentType) request.headers.set("Content-Type", *contentType);
     Fetched fetched = co_await exchange(std::move(request));
     if (fetched.status >= 400) {
-        std::string text = isUTF8(fetched.body) ? std::move(fetched.body) : "HTTP " + std::to_string(fetched.status);
+        const bool readable = text::isValidUtf8(fetched.body);
+        std::string text = readable ? std::move(fetched.body) : "HTTP " + std::to_string(fetched.status);
         throw LocalError::http(fetched.status, std::move(text));
     }
     co_return std::move(fetched.body);
@@ -113,7 +101,7 @@ rt::Task<bool> LocalCoreClient::dashboardReady() {
         const bool healthy = co_await health();
         if (!healthy) co_return false;
         Fetched page = co_await get("/");
-        co_return page.status == 200 && isUTF8(page.body) && containsHtmlTag(page.body);
+        co_return page.status == 200 && text::isValidUtf8(page.body) && containsHtmlTag(page.body);
     } catch (const std::exception&) {
         co_return false;
     }

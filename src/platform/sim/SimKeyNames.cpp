@@ -5,6 +5,8 @@
 #include <cctype>
 #include <utility>
 
+#include "text/Ascii.h"
+
 namespace veska::sim {
 
 namespace {
@@ -52,7 +54,7 @@ std::optional<KeyCode> keyCodeFromName(std::string_view name) {
         if (keyNameText == name) return code;
     }
     if (name.size() == 1) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+        const char c = text::asciiLower(name[0]);
         for (const auto& [character, code] : kCharacterKeys) {
             if (character == c) return code;
         }
@@ -76,7 +78,7 @@ std::optional<std::string> typedCharacter(KeyCode code, bool shift) {
         if (keyCode != code) continue;
         if (!shift) return std::string(1, character);
         if (std::isalpha(static_cast<unsigned char>(character)) != 0) {
-            return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(character))));
+            return std::string(1, text::asciiUpper(character));
         }
         for (const auto& [digit, shifted] : kShiftedDigits) {
             if (digit == character) return std::string(1, shifted);
