@@ -3,7 +3,7 @@
 #include "main/scenario/Overloaded.h"
 
 #include "main/scenario/Expectations.h"
-#include "platform/sim/SimText.h"
+#include "text/Utf.h"
 
 namespace veska::scenario {
 
@@ -84,7 +84,7 @@ void ScenarioRunner::type(const TypeText& type) {
         if (!piece.key) {
             // An input method commits text without keys into the focused field in front.
             sim::SimElement* field = world_.focusedFieldInFront();
-            if (field != nullptr && field->editable) field->replaceSelection(sim::toUtf16(piece.committed));
+            if (field != nullptr && field->editable) field->replaceSelection(text::toUtf16(piece.committed));
             continue;
         }
         if (piece.shift) keyboard.press(ports::keys::kShift);
