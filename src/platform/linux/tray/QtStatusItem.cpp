@@ -71,8 +71,8 @@ QtStatusItem::QtStatusItem() : menu_(std::make_unique<QMenu>()), tray_(std::make
                          if (reason != QSystemTrayIcon::Trigger) return;
                          if (onActivate) onActivate();
                      });
+    // Drawn when shown or given an image (drawing reads the tray's colours from the X server).
     image_ = DesignTokens::statusBarImage(hasSymbol(symbol_), false);
-    redraw();
 }
 
 QtStatusItem::~QtStatusItem() {
