@@ -18,6 +18,7 @@
 #include "platform/linux/webengine/QtDashboardWebView.h"
 #include "platform/linux/webengine/QtWebProfile.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/OffscreenQt.h"
 #include "support/TempDir.h"
 
 // The web engine (Chromium, not built with the sanitizers) keeps process-wide state until exit
@@ -47,13 +48,7 @@ bool spinUntil(Pred done, double seconds = 30) {
 class QtDashboardTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-        ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu", 1);
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
+        app_ = testing::makeOffscreenApp<QApplication>(true);
     }
     static void TearDownTestSuite() {
         delete app_;

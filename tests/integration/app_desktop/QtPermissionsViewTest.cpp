@@ -9,6 +9,7 @@
 #include "core/ui/AppStrings.h"
 #include "platform/linux/windows/QtPermissionsView.h"
 #include "platform/sim/SimSystemLanguages.h"
+#include "support/OffscreenQt.h"
 
 namespace veska::platform {
 namespace {
@@ -16,11 +17,7 @@ namespace {
 class QtPermissionsViewTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
+        app_ = testing::makeOffscreenApp<QApplication>(false);
     }
     static void TearDownTestSuite() {
         delete app_;

@@ -17,6 +17,7 @@
 #include "platform/linux/qt/QtMainExecutor.h"
 #include "platform/linux/webengine/QtWebProfile.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/OffscreenQt.h"
 #include "support/TempDir.h"
 
 // The web engine (Chromium, not built with the sanitizers) keeps process-wide state until exit
@@ -31,16 +32,7 @@ namespace {
 
 /// The one GUI application of the process, made on first use (the web engine needs it).
 QtMainExecutor& qtMain() {
-    static QGuiApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        static int argc = 1;
-        static char name[] = "linux_webcookies_tests";
-        static char* argv[] = {name, nullptr};
-        return new QGuiApplication(argc, argv);
-    }();
+    static QGuiApplication* app = testing::makeOffscreenApp<QGuiApplication>(true);
     static QtMainExecutor* executor = (static_cast<void>(app), new QtMainExecutor());
     return *executor;
 }

@@ -12,21 +12,13 @@
 #include <thread>
 
 #include "platform/linux/qt/QtMainExecutor.h"
+#include "support/OffscreenQt.h"
 
 namespace veska::testing {
 
 /// Made on first use, as the app makes it: before any module is loaded.
 inline platform::QtMainExecutor& qtMain() {
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        static int argc = 1;
-        static char name[] = "modules_tests";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
-    }();
+    static QApplication* app = makeOffscreenApp<QApplication>(true);
     static platform::QtMainExecutor* executor = (static_cast<void>(app), new platform::QtMainExecutor());
     return *executor;
 }
