@@ -3,7 +3,12 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QtGlobal>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 namespace veska::testing {
 
@@ -22,6 +27,17 @@ App* makeOffscreenApp(bool webEngine) {
     static char name[] = "veska-test";
     static char* argv[] = {name, nullptr};
     return new App(argc, argv);
+}
+
+/// Runs Qt's event loop until `done()` holds or `maxSeconds` pass.
+inline bool pump(const std::function<bool()>& done, double maxSeconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(maxSeconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 }  // namespace veska::testing

@@ -37,25 +37,14 @@ QtMainExecutor& qtMain() {
     return *executor;
 }
 
-/// Runs Qt's event loop until `done()` holds or `maxSeconds` pass.
-bool pump(const std::function<bool()>& done, double maxSeconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(maxSeconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 class QtCookieEnv final : public contract::WebCookieStoreContractEnv {
 public:
     QtCookieEnv() : dir_(owned_.path() / "profile") { reopen(); }
 
     rt::Executor& executor() override { return qtMain(); }
-    bool runUntil(const std::function<bool()>& done, double maxSeconds) override { return pump(done, maxSeconds); }
+    bool runUntil(const std::function<bool()>& done, double maxSeconds) override { return testing::pump(done, maxSeconds); }
     void advance(double seconds) override {
-        pump([] { return false; }, seconds);
+        testing::pump([] { return false; }, seconds);
     }
     ports::WebCookieStore& store() override { return *profile_; }
     QtWebProfile& profile() { return *profile_; }

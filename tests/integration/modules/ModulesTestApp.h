@@ -23,17 +23,6 @@ inline platform::QtMainExecutor& qtMain() {
     return *executor;
 }
 
-/// Runs Qt's event loop until `done()` holds or `maxSeconds` pass.
-inline bool pump(const std::function<bool()>& done, double maxSeconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(maxSeconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 /// The modules the build put in the app's bundle.
 inline std::string builtPlugIns() {
     return VESKA_PLUGINS_DIR;
