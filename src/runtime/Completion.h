@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <variant>
 
 #include "runtime/Task.h"
@@ -98,5 +99,15 @@ private:
 
     std::shared_ptr<State> state_;
 };
+
+/// A task that waits for `completion` and finishes with its result (one side of a `race`).
+template <class T>
+Task<T> completed(Completion<T> completion) {
+    if constexpr (std::is_void_v<T>) {
+        co_await completion.wait();
+    } else {
+        co_return co_await completion.wait();
+    }
+}
 
 }  // namespace veska::rt

@@ -93,6 +93,8 @@ struct CurrentExecutor {
 };
 
 inline SleepFor sleepFor(double seconds) { return SleepFor{seconds}; }
+/// A task that only sleeps `seconds`: the time-out side of a `race`.
+inline Task<void> delay(double seconds) { co_await sleepFor(seconds); }
 inline YieldNow yieldNow() { return {}; }
 inline ResumeOn resumeOn(Executor& executor) { return ResumeOn{&executor}; }
 inline CancellationPoint cancellationPoint() { return {}; }

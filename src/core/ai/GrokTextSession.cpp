@@ -46,10 +46,6 @@ rt::Task<ports::WebSocketFrame> receiveFrame(ports::WebSocket* socket) {
     }
 }
 
-rt::Task<void> pause(double seconds) {
-    co_await rt::sleepFor(seconds);
-}
-
 rt::Task<std::unique_ptr<ports::WebSocket>> connectSocket(ports::WebSocketClient* sockets,
                                                           ports::WebSocketRequest request) {
     try {
@@ -100,7 +96,7 @@ const json& GrokTextSession::tool() {
 }
 
 rt::Task<std::unique_ptr<ports::WebSocket>> GrokTextSession::connect(ports::WebSocketRequest request) {
-    auto first = co_await rt::race(connectSocket(link_.sockets, std::move(request)), pause(kFirstEventSeconds));
+    auto first = co_await rt::race(connectSocket(link_.sockets, std::move(request)), rt::delay(kFirstEventSeconds));
     if (first.index() == 1) throw TranslateError::unreachable();
     co_return std::move(std::get<0>(first));
 }
@@ -214,7 +210,7 @@ rt::Task<void> GrokTextSession::fallBack(json event) {
 
 rt::Task<nlohmann::json> GrokTextSession::next(double timeout) {
     if (!task_) throw TranslateError::failed();
-    auto first = co_await rt::race(receiveFrame(task_.get()), pause(timeout));
+    auto first = co_await rt::race(receiveFrame(task_.get()), rt::delay(timeout));
     if (first.index() == 1) throw TranslateError::unreachable();
     const ports::WebSocketFrame& frame = std::get<0>(first);
     json parsed = json::parse(frame.data, nullptr, /*allow_exceptions=*/false);

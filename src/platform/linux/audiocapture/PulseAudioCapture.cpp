@@ -18,17 +18,9 @@ using ports::AudioErrorKind;
 constexpr double kOpenTimeoutSeconds = 5;
 constexpr std::size_t kMaxFramesPerBuffer = std::size_t{1} << 20;
 
-rt::Task<bool> waitFor(rt::Completion<bool> completion) {
-    co_return co_await completion.wait();
-}
-
-rt::Task<void> pause(double seconds) {
-    co_await rt::sleepFor(seconds);
-}
-
 /// Waits until `capture` delivers audio; throws `AudioError` when it cannot.
 rt::Task<void> waitOpened(std::shared_ptr<PulseCapture> capture) {
-    auto outcome = co_await rt::race(waitFor(capture->opened()), pause(kOpenTimeoutSeconds));
+    auto outcome = co_await rt::race(rt::completed(capture->opened()), rt::delay(kOpenTimeoutSeconds));
     if (outcome.index() == 1) throw AudioError(AudioErrorKind::noDevice);
 }
 
@@ -100,10 +92,6 @@ struct SourceQuery {
     }
 };
 
-rt::Task<std::optional<ports::AudioFormat>> askFormat(rt::Completion<std::optional<ports::AudioFormat>> answer) {
-    co_return co_await answer.wait();
-}
-
 }  // namespace
 
 rt::Task<std::optional<ports::AudioFormat>> PulseAudioCapture::deviceFormat() {
@@ -118,7 +106,7 @@ rt::Task<std::optional<ports::AudioFormat>> PulseAudioCapture::deviceFormat() {
         co_return std::nullopt;
     }
     if (pa_threaded_mainloop_start(query->loop) < 0) co_return std::nullopt;
-    auto outcome = co_await rt::race(askFormat(query->answer), pause(kOpenTimeoutSeconds));
+    auto outcome = co_await rt::race(rt::completed(query->answer), rt::delay(kOpenTimeoutSeconds));
     if (outcome.index() == 1) co_return std::nullopt;
     co_return std::get<0>(outcome);
 }

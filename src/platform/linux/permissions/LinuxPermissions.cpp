@@ -93,24 +93,12 @@ void LinuxPermissions::microphoneChecked(bool opens) const {
     for (auto& waiter : waiters) waiter.resolve();
 }
 
-namespace {
-
-rt::Task<void> pause(double seconds) {
-    co_await rt::sleepFor(seconds);
-}
-
-rt::Task<void> arrival(rt::Completion<void> completion) {
-    co_await completion.wait();
-}
-
-}  // namespace
-
 rt::Task<void> LinuxPermissions::settled() {
     if (microphone_) co_return;
     (void)status(Permission::microphone);  // starts the first check unless one runs
     rt::Completion<void> known;
     microphoneWaiters_.push_back(known);
-    co_await rt::race(arrival(known), pause(kSettleSeconds));
+    co_await rt::race(rt::completed(known), rt::delay(kSettleSeconds));
 }
 
 rt::Task<bool> LinuxPermissions::request(Permission permission) {

@@ -21,14 +21,6 @@ constexpr double kOpenTimeoutSeconds = 5;
 /// Size of the pieces the server delivers.
 constexpr pa_usec_t kFragmentMicroseconds = 20'000;
 
-rt::Task<bool> waitFor(rt::Completion<bool> completion) {
-    co_return co_await completion.wait();
-}
-
-rt::Task<void> pause(double seconds) {
-    co_await rt::sleepFor(seconds);
-}
-
 }  // namespace
 
 PulseRecording::PulseRecording(const ports::RecorderSettings& settings, long bitRate,
@@ -66,7 +58,7 @@ void PulseRecording::connect(const std::string& server) {
 rt::Task<void> PulseRecording::ready() {
     std::optional<AudioError> failure;
     try {
-        auto outcome = co_await rt::race(waitFor(opened_), pause(kOpenTimeoutSeconds));
+        auto outcome = co_await rt::race(rt::completed(opened_), rt::delay(kOpenTimeoutSeconds));
         if (outcome.index() == 1) failure = AudioError(AudioErrorKind::noDevice);
     } catch (const AudioError& error) {
         failure = error;
